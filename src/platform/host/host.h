@@ -1,0 +1,37 @@
+// Internals of the host layer: the simulated Windows host on Linux.
+//
+// The directory named by TELINV_HOST_ROOT (unset: "/") plays the Windows machine:
+// drive X: is its sub directory "x", a path that begins with "\" is on drive C:, a
+// relative path is relative to the process's current directory. Names are matched
+// case-insensitively where the exact name does not exist.
+#ifndef TELINV_PLATFORM_HOST_H
+#define TELINV_PLATFORM_HOST_H
+
+#include <cstdint>
+#include <string>
+
+// The host root directory, without a trailing slash ("" for "/").
+std::string host_root();
+
+// Maps a Windows path to the native path in the host root. Every component is looked
+// up case-insensitively when the exact name does not exist; a component that exists
+// in no spelling is kept as written (so a file can be created under that name).
+std::string host_map_path(const char *windows_path);
+
+// Forgets everything the host layer loaded from the host root (the registry), so the
+// next call reads it afresh. Tests call it after they change the simulated host.
+void host_reset();
+
+// The registry part of host_reset.
+void host_registry_reset();
+
+// Handles are file descriptors on the host; the process starter needs the descriptor.
+struct plat_handle_s;
+plat_handle_s *host_handle_from_fd(int fd);
+int host_handle_fd(plat_handle_s *h);
+
+// The total physical memory that the memory status reports; 0 restores the real value.
+// Tests use it to play hosts of any size.
+void host_set_physical_memory(uint64_t bytes);
+
+#endif

@@ -1,0 +1,117 @@
+// Windows paths mapped into the simulated host's directory tree.
+#include "platform/host/host.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+std::string host_root()
+{
+    const char *root = std::getenv("TELINV_HOST_ROOT");
+    std::string text = root ? root : "";
+    while (!text.empty() && text.back() == '/')
+        text.pop_back();
+    return text;
+}
+
+static bool is_separator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+static bool exists_native(const std::string &path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// The entry of directory dir that is name in some spelling: the exact name when it
+// exists, else the first entry that equals it without regard to ASCII case, else "".
+static std::string find_entry(const std::string &dir, const std::string &name)
+{
+    std::string exact = dir + "/" + name;
+    if (exists_native(exact))
+        return name;
+    DIR *d = opendir(dir.empty() ? "/" : dir.c_str());
+    if (!d)
+        return std::string();
+    std::string found;
+    while (struct dirent *e = readdir(d)) {
+        if (strcasecmp(e->d_name, name.c_str()) == 0) {
+            found = e->d_name;
+            break;
+        }
+    }
+    closedir(d);
+    return found;
+}
+
+std::string host_map_path(const char *windows_path)
+{
+    std::string path = windows_path ? windows_path : "";
+    std::string base;
+    size_t pos = 0;
+
+    if (path.size() >= 2 && path[1] == ':' &&
+        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
+        char drive = static_cast<char>(path[0] | 0x20);
+        std::string root = host_root();
+        std::string entry = find_entry(root, std::string(1, drive));
+        base = root + "/" + (entry.empty() ? std::string(1, drive) : entry);
+        pos = 2;
+    } else if (!path.empty() && is_separator(path[0])) {
+        std::string root = host_root();
+        std::string entry = find_entry(root, "c");
+        base = root + "/" + (entry.empty() ? std::string("c") : entry);
+    } else {
+        char cwd[4096];
+        if (getcwd(cwd, sizeof cwd) == nullptr)
+            cwd[0] = '\0';
+        base = cwd;
+        if (base == "/")
+            base.clear();
+    }
+
+    // Split into components; "." stays, ".." goes up but never above the base.
+    std::vector<std::string> parts;
+    while (pos < path.size()) {
+        while (pos < path.size() && is_separator(path[pos]))
+            pos++;
+        size_t end = pos;
+        while (end < path.size() && !is_separator(path[end]))
+            end++;
+        if (end > pos) {
+            std::string part = path.substr(pos, end - pos);
+            if (part == "..") {
+                if (!parts.empty())
+                    parts.pop_back();
+            } else if (part != ".") {
+                parts.push_back(part);
+            }
+        }
+        pos = end;
+    }
+
+    std::string native = base;
+    bool resolving = true;
+    for (const std::string &part : parts) {
+        if (resolving) {
+            std::string entry = find_entry(native, part);
+            if (entry.empty()) {
+                resolving = false;
+                native += "/" + part;
+            } else {
+                native += "/" + entry;
+            }
+        } else {
+            native += "/" + part;
+        }
+    }
+    if (native.empty())
+        native = "/";
+    return native;
+}

@@ -1,0 +1,171 @@
+// Child processes on the host: a real Linux process for the program that the Windows
+// path names in the simulated host, with the command line's remaining words as its
+// arguments, split as Windows splits a command line.
+#include "platform/host/host.h"
+#include "platform/platform.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+extern char **environ;
+
+struct plat_process_s {
+    pid_t pid;
+    bool ended;
+};
+
+// Splits a command line as the C runtime of a Windows program does: blanks and tabs
+// separate words, double quotes group and are dropped, 2n backslashes before a quote
+// give n backslashes, 2n+1 give n and a literal quote.
+static std::vector<std::string> split_command_line(const char *line)
+{
+    std::vector<std::string> words;
+    const char *p = line ? line : "";
+    for (;;) {
+        while (*p == ' ' || *p == '\t')
+            p++;
+        if (*p == '\0')
+            break;
+        std::string word;
+        bool quoted = false;
+        while (*p && (quoted || (*p != ' ' && *p != '\t'))) {
+            if (*p == '\\') {
+                size_t slashes = 0;
+                while (*p == '\\') {
+                    slashes++;
+                    p++;
+                }
+                if (*p == '"') {
+                    word.append(slashes / 2, '\\');
+                    if (slashes % 2) {
+                        word += '"';
+                        p++;
+                    }
+                } else {
+                    word.append(slashes, '\\');
+                }
+                continue;
+            }
+            if (*p == '"') {
+                if (quoted && p[1] == '"') {
+                    word += '"';
+                    p += 2;
+                    continue;
+                }
+                quoted = !quoted;
+                p++;
+                continue;
+            }
+            word += *p++;
+        }
+        words.push_back(word);
+    }
+    return words;
+}
+
+plat_process plat_start_process(const char *application, char *command_line, plat_handle std_output)
+{
+    std::vector<std::string> words = split_command_line(command_line);
+    if (words.empty() && !application)
+        return nullptr;
+    std::string program = host_map_path(application ? application : words[0].c_str());
+    struct stat st;
+    if (stat(program.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || access(program.c_str(), X_OK) != 0)
+        return nullptr;
+
+    std::vector<char *> argv;
+    std::string first = words.empty() ? std::string(application) : words[0];
+    argv.push_back(const_cast<char *>(first.c_str()));
+    for (size_t i = 1; i < words.size(); i++)
+        argv.push_back(const_cast<char *>(words[i].c_str()));
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    int out_fd = host_handle_fd(std_output);
+    if (out_fd >= 0)
+        posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // A group of its own, so that ending a tool also ends whatever it started.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+
+    pid_t pid = 0;
+    int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (rc != 0)
+        return nullptr;
+    plat_process p = new plat_process_s();
+    p->pid = pid;
+    p->ended = false;
+    return p;
+}
+
+int plat_wait_process(plat_process p, uint32_t timeout_ms)
+{
+    if (!p)
+        return PLAT_WAIT_FAILED;
+    if (p->ended)
+        return PLAT_WAIT_ENDED;
+    struct timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
+        int status = 0;
+        pid_t r = waitpid(p->pid, &status, WNOHANG);
+        if (r == p->pid) {
+            p->ended = true;
+            return PLAT_WAIT_ENDED;
+        }
+        if (r < 0 && errno != EINTR)
+            return PLAT_WAIT_FAILED;
+        struct timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        int64_t elapsed = (static_cast<int64_t>(now.tv_sec) - start.tv_sec) * 1000 +
+                          (now.tv_nsec - start.tv_nsec) / 1000000;
+        if (timeout_ms != PLAT_INFINITE && elapsed >= static_cast<int64_t>(timeout_ms))
+            return PLAT_WAIT_TIMEOUT;
+        // Short naps first, so that a quick tool costs little; then 20 ms steps.
+        struct timespec nap = {0, elapsed < 20 ? 1000000L : 20000000L};
+        nanosleep(&nap, nullptr);
+    }
+}
+
+int plat_terminate_process(plat_process p)
+{
+    if (!p)
+        return 0;
+    if (p->ended)
+        return 1;
+    kill(-p->pid, SIGKILL);
+    kill(p->pid, SIGKILL);
+    int status = 0;
+    pid_t r;
+    do {
+        r = waitpid(p->pid, &status, 0);
+    } while (r < 0 && errno == EINTR);
+    p->ended = true;
+    return 1;
+}
+
+void plat_close_process(plat_process p)
+{
+    if (!p)
+        return;
+    if (!p->ended) {
+        // The handle goes, the child runs on; reap it when it has already ended.
+        int status = 0;
+        waitpid(p->pid, &status, WNOHANG);
+    }
+    delete p;
+}

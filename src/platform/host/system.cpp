@@ -1,0 +1,137 @@
+// The simulated host's system facts: Windows version (from its registry), the running
+// program, the environment, the system directory, memory, debug output and devices.
+#include "platform/host/host.h"
+#include "platform/platform.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+// The version that the simulated registry names in
+// HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion, value "CurrentVersion" ("6.1").
+static int registry_version(uint32_t *major, uint32_t *minor)
+{
+    plat_key key = nullptr;
+    if (plat_reg_open(PLAT_HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                      PLAT_KEY_QUERY_VALUE, &key) != PLAT_ERROR_SUCCESS)
+        return 0;
+    char text[64];
+    uint32_t size = sizeof text - 1;
+    uint32_t type = 0;
+    long rc = plat_reg_query(key, "CurrentVersion", &type, text, &size);
+    plat_reg_close(key);
+    if (rc != PLAT_ERROR_SUCCESS || (type != PLAT_REG_SZ && type != PLAT_REG_EXPAND_SZ))
+        return 0;
+    text[size] = '\0';
+    unsigned a = 0, b = 0;
+    if (std::sscanf(text, "%u.%u", &a, &b) != 2)
+        return 0;
+    *major = a;
+    *minor = b;
+    return 1;
+}
+
+int plat_os_version(uint32_t *major, uint32_t *minor)
+{
+    return registry_version(major, minor);
+}
+
+uint32_t plat_get_version(void)
+{
+    uint32_t major = 0, minor = 0;
+    if (!registry_version(&major, &minor))
+        return 0;
+    return (major & 0xFF) | ((minor & 0xFF) << 8);
+}
+
+uint32_t plat_module_file_name(char *buf, uint32_t cap)
+{
+    if (cap == 0)
+        return 0;
+    // The host program is a Linux file, outside the simulated host: its native path
+    // names no file there, so no version resource is found for it.
+    ssize_t n = readlink("/proc/self/exe", buf, cap - 1);
+    if (n < 0) {
+        buf[0] = '\0';
+        return 0;
+    }
+    buf[n] = '\0';
+    return static_cast<uint32_t>(n);
+}
+
+const char *plat_getenv(const char *name)
+{
+    return std::getenv(name);
+}
+
+uint32_t plat_system_directory(char *buf, uint32_t cap)
+{
+    static const char dir[] = "C:\\Windows\\system32";
+    uint32_t len = static_cast<uint32_t>(sizeof dir - 1);
+    if (cap < len + 1)
+        return len + 1;
+    std::memcpy(buf, dir, len + 1);
+    return len;
+}
+
+static uint64_t memory_override = 0;
+
+void host_set_physical_memory(uint64_t bytes)
+{
+    memory_override = bytes;
+}
+
+uint64_t plat_total_physical_memory(void)
+{
+    if (memory_override)
+        return memory_override;
+    long pages = sysconf(_SC_PHYS_PAGES);
+    long page_size = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || page_size <= 0)
+        return 0;
+    return static_cast<uint64_t>(pages) * static_cast<uint64_t>(page_size);
+}
+
+int plat_format_debug(char *buf, const char *format, va_list args)
+{
+    int n = std::vsnprintf(buf, PLAT_DEBUG_TEXT_MAX, format, args);
+    if (n < 0) {
+        buf[0] = '\0';
+        return 0;
+    }
+    return n < PLAT_DEBUG_TEXT_MAX ? n : PLAT_DEBUG_TEXT_MAX - 1;
+}
+
+void plat_debug_output(const char *text)
+{
+    if (!std::getenv("TELINV_DEBUG"))
+        return;
+    std::fprintf(stderr, "%s\n", text);
+}
+
+// The simulated host has no network card drivers to ask.
+plat_handle plat_open_device(const char *path)
+{
+    (void)path;
+    return nullptr;
+}
+
+int plat_device_io_control(plat_handle h, uint32_t code, const void *in, uint32_t in_len, void *out,
+                           uint32_t out_len, uint32_t *returned)
+{
+    (void)h;
+    (void)code;
+    (void)in;
+    (void)in_len;
+    (void)out;
+    (void)out_len;
+    *returned = 0;
+    return 0;
+}
+
+void host_reset()
+{
+    host_registry_reset();
+}

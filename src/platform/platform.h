@@ -1,0 +1,265 @@
+// The program's only door to the operating system.
+//
+// Every operating-system service that telinv uses is one plain function here, with
+// project-owned types. Two implementations exist: win32/ calls the real Win32 API call
+// for call; host/ stands in for Windows on Linux and plays the simulated Windows host
+// named by the environment variable TELINV_HOST_ROOT.
+//
+// Conventions of this interface:
+// - Texts are 8-bit ANSI; paths are Windows paths ("C:\dir\file", "\dir", "name").
+// - Results follow the Win32 function each operation stands for: registry calls return
+//   a Win32 error code (PLAT_ERROR_SUCCESS on success), other calls return 0 / null for
+//   failure unless stated otherwise.
+// - Nothing here prints or allocates on behalf of the caller beyond what is stated.
+#ifndef TELINV_PLATFORM_H
+#define TELINV_PLATFORM_H
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// ---------------------------------------------------------------------------------------
+// Win32 error codes and constants, by value (the section code never sees <windows.h>).
+
+enum {
+    PLAT_ERROR_SUCCESS = 0,
+    PLAT_ERROR_FILE_NOT_FOUND = 2,
+    PLAT_ERROR_ACCESS_DENIED = 5,
+    PLAT_ERROR_INVALID_HANDLE = 6,
+    PLAT_ERROR_INVALID_PARAMETER = 87,
+    PLAT_ERROR_MORE_DATA = 234,
+    PLAT_ERROR_NO_MORE_ITEMS = 259
+};
+
+enum { PLAT_MAX_PATH = 260 };
+
+// ---------------------------------------------------------------------------------------
+// Registry (RegOpenKeyExA, RegQueryValueExA, RegEnumKeyA, RegCloseKey).
+
+typedef struct plat_key_s *plat_key;
+
+// Root keys. Every caller in the program uses HKEY_LOCAL_MACHINE.
+typedef int plat_root;
+enum { PLAT_HKEY_LOCAL_MACHINE = 2 };
+
+// Access rights.
+enum : uint32_t {
+    PLAT_KEY_QUERY_VALUE = 0x0001u,
+    PLAT_KEY_READ = 0x20019u
+};
+
+// Value types.
+enum : uint32_t {
+    PLAT_REG_NONE = 0,
+    PLAT_REG_SZ = 1,
+    PLAT_REG_EXPAND_SZ = 2,
+    PLAT_REG_BINARY = 3,
+    PLAT_REG_DWORD = 4,
+    PLAT_REG_MULTI_SZ = 7
+};
+
+// Opens sub_key below root. On success *out is the open key.
+long plat_reg_open(plat_root root, const char *sub_key, uint32_t access, plat_key *out);
+
+// Reads a value of an open key as RegQueryValueExA does: *size is the capacity of data
+// in bytes on entry and the stored byte count on return. A value larger than the
+// capacity gives PLAT_ERROR_MORE_DATA (data then unspecified, *size the needed count).
+// type may be null. A null or empty value_name means the key's default value.
+long plat_reg_query(plat_key key, const char *value_name, uint32_t *type, void *data, uint32_t *size);
+
+// Names the subkey at a position (RegEnumKeyA): PLAT_ERROR_NO_MORE_ITEMS past the last
+// one, PLAT_ERROR_MORE_DATA when the name (with its terminator) exceeds name_cap.
+long plat_reg_enum_key(plat_key key, uint32_t index, char *name, uint32_t name_cap);
+
+void plat_reg_close(plat_key key);
+
+// ---------------------------------------------------------------------------------------
+// Windows version.
+
+// GetVersionExA: fills major and minor and returns 1; returns 0 and leaves both as they
+// were when the version can't be had.
+int plat_os_version(uint32_t *major, uint32_t *minor);
+
+// GetVersion: major version in the low byte, minor version in the next byte.
+uint32_t plat_get_version(void);
+
+// ---------------------------------------------------------------------------------------
+// Version resources (GetFileVersionInfoSizeA, GetFileVersionInfoA, VerQueryValueA).
+
+// Size of the file's version information block, 0 when the file has none or can't be read.
+uint32_t plat_file_version_info_size(const char *path);
+
+// Reads the version information block into block (size bytes, as the size call gave).
+int plat_file_version_info(const char *path, uint32_t size, void *block);
+
+// Looks up a value in a block read by plat_file_version_info: "\" (the fixed part),
+// "\VarFileInfo\Translation" (binary), "\StringFileInfo\<lang><cp>\<name>" (an 8-bit text).
+// On success *value points into the block and *len is the value's length (characters for
+// texts, bytes for binary values); returns 1. Returns 0 when the value is not there.
+int plat_ver_query_value(void *block, const char *sub_block, void **value, uint32_t *len);
+
+// ---------------------------------------------------------------------------------------
+// The running program, the environment, the system directory.
+
+// GetModuleFileNameA for the program's own file: the length written, 0 on failure.
+// A name longer than cap - 1 characters is cut and terminated.
+uint32_t plat_module_file_name(char *buf, uint32_t cap);
+
+// The environment variable's text, or null when it is not set.
+const char *plat_getenv(const char *name);
+
+// GetSystemDirectoryA: the length of the path written, the size needed (terminator
+// included) when cap is too small, 0 on failure.
+uint32_t plat_system_directory(char *buf, uint32_t cap);
+
+// ---------------------------------------------------------------------------------------
+// Files through the C library, in Windows text mode: reading turns CR LF into LF (a lone
+// CR stays), writing turns LF into CR LF. mode is "r" or "w". The stream is closed with
+// fclose; fgets, fprintf, fputs, fseek, ftell and rewind work on it as usual, with file
+// positions counted in bytes on the disk.
+FILE *plat_fopen_text(const char *path, const char *mode);
+
+// Raw bytes of the file behind a stream opened by plat_fopen_text, for reading a file
+// from its end. The size is the file's length in bytes, or -1 when the stream's file is
+// not a regular file on disk (then only forward reading works). The read takes up to n
+// bytes at offset; returns 1 and sets *got, or 0 on failure. Neither moves the stream's
+// own position in a way the caller may rely on afterwards.
+int64_t plat_stream_size(FILE *stream);
+int plat_stream_read_at(FILE *stream, int64_t offset, void *buf, uint32_t n, uint32_t *got);
+
+// Existence test (the C library's stat): 1 when a file or directory of that name exists.
+int plat_path_exists(const char *path);
+
+// Deletes a file (DeleteFileA): 1 on success.
+int plat_delete_file(const char *path);
+
+// ---------------------------------------------------------------------------------------
+// Directory search (FindFirstFileA, FindNextFileA, FindClose) and file times
+// (FileTimeToLocalFileTime, FileTimeToSystemTime).
+
+enum : uint32_t {
+    PLAT_FILE_ATTRIBUTE_READONLY = 0x01u,
+    PLAT_FILE_ATTRIBUTE_HIDDEN = 0x02u,
+    PLAT_FILE_ATTRIBUTE_SYSTEM = 0x04u,
+    PLAT_FILE_ATTRIBUTE_DIRECTORY = 0x10u,
+    PLAT_FILE_ATTRIBUTE_ARCHIVE = 0x20u,
+    PLAT_FILE_ATTRIBUTE_NORMAL = 0x80u
+};
+
+struct plat_find_data {
+    uint32_t attributes;
+    uint64_t last_write_time; // UTC, in 100-nanosecond steps since 1 January 1601
+    uint32_t size_high;
+    uint32_t size_low;
+    char name[PLAT_MAX_PATH];
+};
+
+struct plat_system_time {
+    uint16_t year;
+    uint16_t month;
+    uint16_t day_of_week;
+    uint16_t day;
+    uint16_t hour;
+    uint16_t minute;
+    uint16_t second;
+    uint16_t milliseconds;
+};
+
+typedef struct plat_find_s *plat_find;
+
+// Starts a search with a pattern such as "C:\dir\*"; null when it can't be started.
+plat_find plat_find_first(const char *pattern, plat_find_data *data);
+// The next entry: 1, or 0 when there are no more.
+int plat_find_next(plat_find search, plat_find_data *data);
+void plat_find_close(plat_find search);
+
+// Converts a UTC file time to local time with the offset from UTC in force now (as
+// FileTimeToLocalFileTime does) and splits it into calendar fields. 1 on success.
+int plat_file_time_to_local(uint64_t file_time, plat_system_time *out);
+
+// ---------------------------------------------------------------------------------------
+// Files by handle (CreateFileA, ReadFile, SetFilePointer, CloseHandle).
+
+typedef struct plat_handle_s *plat_handle; // null stands for INVALID_HANDLE_VALUE
+
+enum : uint32_t {
+    PLAT_GENERIC_READ = 0x80000000u,
+    PLAT_GENERIC_WRITE = 0x40000000u,
+    PLAT_FILE_SHARE_READ = 0x1u,
+    PLAT_FILE_SHARE_WRITE = 0x2u,
+    PLAT_CREATE_ALWAYS = 2u,
+    PLAT_OPEN_EXISTING = 3u
+};
+
+// Opens or creates a file. inherit: 1 makes the handle inheritable by child processes.
+plat_handle plat_create_file(const char *path, uint32_t access, uint32_t share, int inherit,
+                             uint32_t disposition);
+// ReadFile: 1 on success with *got bytes read (0 at the end of the file).
+int plat_read_file(plat_handle h, void *buf, uint32_t n, uint32_t *got);
+// SetFilePointer to an offset from the start of the file: 1 on success.
+int plat_seek_file(plat_handle h, uint32_t offset);
+void plat_close_handle(plat_handle h);
+
+// ---------------------------------------------------------------------------------------
+// Temporary files (GetTempPathA, GetTempFileNameA).
+
+// The temporary directory with its trailing backslash: the length written, the size
+// needed when cap is too small, 0 on failure.
+uint32_t plat_temp_path(char *buf, uint32_t cap);
+
+// A unique file name "<dir><prefix><hex>.tmp" in dir; with unique 0 the name is made up
+// and the empty file is created. out holds PLAT_MAX_PATH characters. Returns the unique
+// number used, 0 on failure (then out is empty).
+uint32_t plat_temp_file_name(const char *dir, const char *prefix, uint32_t unique, char *out);
+
+// ---------------------------------------------------------------------------------------
+// Processes (CreateProcessA, WaitForSingleObject, TerminateProcess, CloseHandle).
+
+typedef struct plat_process_s *plat_process;
+
+// Starts application (a full path; never searched for) with the writable command line,
+// its window hidden, handles inherited, the program's own environment and current
+// directory. With std_output, the child's standard output is that handle and its standard
+// input and error are the program's own. Null when the process can't be created.
+plat_process plat_start_process(const char *application, char *command_line, plat_handle std_output);
+
+enum { PLAT_WAIT_ENDED = 0, PLAT_WAIT_TIMEOUT = 1, PLAT_WAIT_FAILED = -1 };
+enum : uint32_t { PLAT_INFINITE = 0xFFFFFFFFu };
+
+// Waits until the process has ended or timeout_ms have passed.
+int plat_wait_process(plat_process p, uint32_t timeout_ms);
+// Ends the process (and on the host layer its process group); 1 on success.
+int plat_terminate_process(plat_process p);
+// Closes the thread and the process handle.
+void plat_close_process(plat_process p);
+
+// ---------------------------------------------------------------------------------------
+// Network card driver query (CreateFileA on "\\.\<service>", DeviceIoControl).
+
+// Opens the device: GENERIC_READ, shared for reading and writing, OPEN_EXISTING.
+plat_handle plat_open_device(const char *path);
+// DeviceIoControl: 1 on success with *returned bytes in out.
+int plat_device_io_control(plat_handle h, uint32_t code, const void *in, uint32_t in_len, void *out,
+                           uint32_t out_len, uint32_t *returned);
+
+// ---------------------------------------------------------------------------------------
+// Memory status.
+
+// Total physical memory in bytes: from the 64-bit memory status where the system has it
+// (GlobalMemoryStatusEx, looked up at run time), else from GlobalMemoryStatus.
+uint64_t plat_total_physical_memory(void);
+
+// ---------------------------------------------------------------------------------------
+// Debug output (wvsprintfA, OutputDebugStringA).
+
+enum { PLAT_DEBUG_TEXT_MAX = 1024 };
+
+// Formats as wvsprintfA does into buf, which holds PLAT_DEBUG_TEXT_MAX characters: the
+// text is cut to fit, always terminated. Returns the number of characters stored.
+int plat_format_debug(char *buf, const char *format, va_list args);
+
+// Hands a text to the debug output channel (host: standard error when TELINV_DEBUG is set).
+void plat_debug_output(const char *text);
+
+#endif

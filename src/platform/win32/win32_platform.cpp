@@ -1,0 +1,466 @@
+// The platform layer on Windows: each operation is the Win32 call it stands for.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/platform.h"
+
+// ---------------------------------------------------------------------------------------
+// Registry
+
+static HKEY root_key(plat_root root)
+{
+    return root == PLAT_HKEY_LOCAL_MACHINE ? HKEY_LOCAL_MACHINE : nullptr;
+}
+
+long plat_reg_open(plat_root root, const char *sub_key, uint32_t access, plat_key *out)
+{
+    *out = nullptr;
+    HKEY base = root_key(root);
+    if (!base)
+        return PLAT_ERROR_INVALID_HANDLE;
+    HKEY key = nullptr;
+    LONG rc = RegOpenKeyExA(base, sub_key, 0, access, &key);
+    if (rc == ERROR_SUCCESS)
+        *out = reinterpret_cast<plat_key>(key);
+    return rc;
+}
+
+long plat_reg_query(plat_key key, const char *value_name, uint32_t *type, void *data, uint32_t *size)
+{
+    DWORD t = 0;
+    DWORD n = size ? *size : 0;
+    LONG rc = RegQueryValueExA(reinterpret_cast<HKEY>(key), value_name, nullptr, &t,
+                               static_cast<BYTE *>(data), size ? &n : nullptr);
+    if (type)
+        *type = t;
+    if (size)
+        *size = n;
+    return rc;
+}
+
+long plat_reg_enum_key(plat_key key, uint32_t index, char *name, uint32_t name_cap)
+{
+    return RegEnumKeyA(reinterpret_cast<HKEY>(key), index, name, name_cap);
+}
+
+void plat_reg_close(plat_key key)
+{
+    if (key)
+        RegCloseKey(reinterpret_cast<HKEY>(key));
+}
+
+// ---------------------------------------------------------------------------------------
+// Windows version
+
+int plat_os_version(uint32_t *major, uint32_t *minor)
+{
+    OSVERSIONINFOA info;
+    std::memset(&info, 0, sizeof info);
+    info.dwOSVersionInfoSize = sizeof info; // 148 bytes
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#endif
+    BOOL ok = GetVersionExA(&info);
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+    if (!ok)
+        return 0;
+    *major = info.dwMajorVersion;
+    *minor = info.dwMinorVersion;
+    return 1;
+}
+
+uint32_t plat_get_version(void)
+{
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#endif
+    return GetVersion();
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+}
+
+// ---------------------------------------------------------------------------------------
+// Version resources
+
+uint32_t plat_file_version_info_size(const char *path)
+{
+    DWORD handle = 0;
+    return GetFileVersionInfoSizeA(path, &handle);
+}
+
+int plat_file_version_info(const char *path, uint32_t size, void *block)
+{
+    return GetFileVersionInfoA(path, 0, size, block) ? 1 : 0;
+}
+
+int plat_ver_query_value(void *block, const char *sub_block, void **value, uint32_t *len)
+{
+    UINT n = 0;
+    LPVOID v = nullptr;
+    if (!VerQueryValueA(block, sub_block, &v, &n))
+        return 0;
+    *value = v;
+    *len = n;
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// The running program, the environment, the system directory
+
+uint32_t plat_module_file_name(char *buf, uint32_t cap)
+{
+    if (cap == 0)
+        return 0;
+    DWORD n = GetModuleFileNameA(nullptr, buf, cap);
+    // Windows XP leaves a name that fills the buffer unterminated.
+    if (n >= cap) {
+        n = cap - 1;
+    }
+    buf[n] = '\0';
+    return n;
+}
+
+const char *plat_getenv(const char *name)
+{
+    return std::getenv(name);
+}
+
+uint32_t plat_system_directory(char *buf, uint32_t cap)
+{
+    return GetSystemDirectoryA(buf, cap);
+}
+
+// ---------------------------------------------------------------------------------------
+// Text files: the C runtime's own text mode.
+
+FILE *plat_fopen_text(const char *path, const char *mode)
+{
+    return std::fopen(path, mode);
+}
+
+static HANDLE stream_handle(FILE *stream)
+{
+    if (!stream)
+        return INVALID_HANDLE_VALUE;
+    intptr_t h = _get_osfhandle(_fileno(stream));
+    return reinterpret_cast<HANDLE>(h);
+}
+
+int64_t plat_stream_size(FILE *stream)
+{
+    HANDLE h = stream_handle(stream);
+    if (h == INVALID_HANDLE_VALUE || GetFileType(h) != FILE_TYPE_DISK)
+        return -1;
+    DWORD high = 0;
+    DWORD low = GetFileSize(h, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return -1;
+    return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
+}
+
+int plat_stream_read_at(FILE *stream, int64_t offset, void *buf, uint32_t n, uint32_t *got)
+{
+    *got = 0;
+    HANDLE h = stream_handle(stream);
+    if (h == INVALID_HANDLE_VALUE || offset < 0)
+        return 0;
+    LONG high = static_cast<LONG>(static_cast<uint64_t>(offset) >> 32);
+    DWORD low = SetFilePointer(h, static_cast<LONG>(offset & 0xFFFFFFFF), &high, FILE_BEGIN);
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR)
+        return 0;
+    DWORD read = 0;
+    if (!ReadFile(h, buf, n, &read, nullptr))
+        return 0;
+    *got = read;
+    return 1;
+}
+
+int plat_path_exists(const char *path)
+{
+    struct _stat st;
+    return _stat(path, &st) == 0 ? 1 : 0;
+}
+
+int plat_delete_file(const char *path)
+{
+    return DeleteFileA(path) ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Directory search and file times
+
+struct plat_find_s {
+    HANDLE handle;
+};
+
+static void copy_find_data(const WIN32_FIND_DATAA &in, plat_find_data *out)
+{
+    out->attributes = in.dwFileAttributes;
+    out->last_write_time = (static_cast<uint64_t>(in.ftLastWriteTime.dwHighDateTime) << 32) |
+                           in.ftLastWriteTime.dwLowDateTime;
+    out->size_high = in.nFileSizeHigh;
+    out->size_low = in.nFileSizeLow;
+    std::memcpy(out->name, in.cFileName, sizeof out->name);
+    out->name[sizeof out->name - 1] = '\0';
+}
+
+plat_find plat_find_first(const char *pattern, plat_find_data *data)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA(pattern, &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return nullptr;
+    plat_find search = static_cast<plat_find>(std::malloc(sizeof(plat_find_s)));
+    if (!search) {
+        FindClose(h);
+        return nullptr;
+    }
+    search->handle = h;
+    copy_find_data(fd, data);
+    return search;
+}
+
+int plat_find_next(plat_find search, plat_find_data *data)
+{
+    WIN32_FIND_DATAA fd;
+    if (!search || !FindNextFileA(search->handle, &fd))
+        return 0;
+    copy_find_data(fd, data);
+    return 1;
+}
+
+void plat_find_close(plat_find search)
+{
+    if (!search)
+        return;
+    FindClose(search->handle);
+    std::free(search);
+}
+
+int plat_file_time_to_local(uint64_t file_time, plat_system_time *out)
+{
+    FILETIME utc, local;
+    utc.dwLowDateTime = static_cast<DWORD>(file_time & 0xFFFFFFFF);
+    utc.dwHighDateTime = static_cast<DWORD>(file_time >> 32);
+    SYSTEMTIME st;
+    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &st))
+        return 0;
+    out->year = st.wYear;
+    out->month = st.wMonth;
+    out->day_of_week = st.wDayOfWeek;
+    out->day = st.wDay;
+    out->hour = st.wHour;
+    out->minute = st.wMinute;
+    out->second = st.wSecond;
+    out->milliseconds = st.wMilliseconds;
+    return 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Files by handle
+
+static plat_handle to_plat(HANDLE h)
+{
+    return h == INVALID_HANDLE_VALUE ? nullptr : reinterpret_cast<plat_handle>(h);
+}
+
+static HANDLE to_win(plat_handle h)
+{
+    return h ? reinterpret_cast<HANDLE>(h) : INVALID_HANDLE_VALUE;
+}
+
+plat_handle plat_create_file(const char *path, uint32_t access, uint32_t share, int inherit,
+                             uint32_t disposition)
+{
+    SECURITY_ATTRIBUTES sa;
+    sa.nLength = sizeof sa;
+    sa.lpSecurityDescriptor = nullptr;
+    sa.bInheritHandle = TRUE;
+    return to_plat(CreateFileA(path, access, share, inherit ? &sa : nullptr, disposition, 0, nullptr));
+}
+
+int plat_read_file(plat_handle h, void *buf, uint32_t n, uint32_t *got)
+{
+    DWORD read = 0;
+    *got = 0;
+    if (!h || !ReadFile(to_win(h), buf, n, &read, nullptr))
+        return 0;
+    *got = read;
+    return 1;
+}
+
+int plat_seek_file(plat_handle h, uint32_t offset)
+{
+    if (!h)
+        return 0;
+    DWORD pos = SetFilePointer(to_win(h), static_cast<LONG>(offset), nullptr, FILE_BEGIN);
+    return pos == INVALID_SET_FILE_POINTER ? 0 : 1;
+}
+
+void plat_close_handle(plat_handle h)
+{
+    if (h)
+        CloseHandle(to_win(h));
+}
+
+// ---------------------------------------------------------------------------------------
+// Temporary files
+
+uint32_t plat_temp_path(char *buf, uint32_t cap)
+{
+    return GetTempPathA(cap, buf);
+}
+
+uint32_t plat_temp_file_name(const char *dir, const char *prefix, uint32_t unique, char *out)
+{
+    out[0] = '\0';
+    UINT n = GetTempFileNameA(dir, prefix, unique, out);
+    if (n == 0)
+        out[0] = '\0';
+    return n;
+}
+
+// ---------------------------------------------------------------------------------------
+// Processes
+
+struct plat_process_s {
+    PROCESS_INFORMATION info;
+};
+
+plat_process plat_start_process(const char *application, char *command_line, plat_handle std_output)
+{
+    STARTUPINFOA si;
+    std::memset(&si, 0, sizeof si);
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.wShowWindow = SW_HIDE;
+    if (std_output) {
+        si.dwFlags |= STARTF_USESTDHANDLES;
+        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        si.hStdOutput = to_win(std_output);
+        si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
+    PROCESS_INFORMATION pi;
+    std::memset(&pi, 0, sizeof pi);
+    if (!CreateProcessA(application, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+        return nullptr;
+    plat_process p = static_cast<plat_process>(std::malloc(sizeof(plat_process_s)));
+    if (!p) {
+        // Without a record the child can't be waited for; end it rather than leave it running.
+        TerminateProcess(pi.hProcess, 1);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        return nullptr;
+    }
+    p->info = pi;
+    return p;
+}
+
+int plat_wait_process(plat_process p, uint32_t timeout_ms)
+{
+    if (!p)
+        return PLAT_WAIT_FAILED;
+    DWORD rc = WaitForSingleObject(p->info.hProcess, timeout_ms);
+    if (rc == WAIT_OBJECT_0)
+        return PLAT_WAIT_ENDED;
+    if (rc == WAIT_TIMEOUT)
+        return PLAT_WAIT_TIMEOUT;
+    return PLAT_WAIT_FAILED;
+}
+
+int plat_terminate_process(plat_process p)
+{
+    if (!p || !TerminateProcess(p->info.hProcess, 1))
+        return 0;
+    // The process has ended only when its handle is signalled.
+    WaitForSingleObject(p->info.hProcess, 5000);
+    return 1;
+}
+
+void plat_close_process(plat_process p)
+{
+    if (!p)
+        return;
+    CloseHandle(p->info.hThread);
+    CloseHandle(p->info.hProcess);
+    std::free(p);
+}
+
+// ---------------------------------------------------------------------------------------
+// Network card driver query
+
+plat_handle plat_open_device(const char *path)
+{
+    return to_plat(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr));
+}
+
+int plat_device_io_control(plat_handle h, uint32_t code, const void *in, uint32_t in_len, void *out,
+                           uint32_t out_len, uint32_t *returned)
+{
+    DWORD n = 0;
+    *returned = 0;
+    if (!h)
+        return 0;
+    BOOL ok = DeviceIoControl(to_win(h), code, const_cast<void *>(in), in_len, out, out_len, &n, nullptr);
+    *returned = n;
+    return ok ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Memory status
+
+// The 64-bit memory status is looked up at run time: Windows NT 4 does not have it,
+// and a static import of it would keep the program from starting there.
+typedef BOOL(WINAPI *memory_status_ex_fn)(LPMEMORYSTATUSEX);
+
+uint64_t plat_total_physical_memory(void)
+{
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    if (kernel) {
+        FARPROC proc = GetProcAddress(kernel, "GlobalMemoryStatusEx");
+        if (proc) {
+            memory_status_ex_fn fn;
+            std::memcpy(&fn, &proc, sizeof fn);
+            MEMORYSTATUSEX ex;
+            std::memset(&ex, 0, sizeof ex);
+            ex.dwLength = sizeof ex;
+            if (fn(&ex))
+                return ex.ullTotalPhys;
+        }
+    }
+    MEMORYSTATUS ms;
+    std::memset(&ms, 0, sizeof ms);
+    ms.dwLength = sizeof ms; // 32 bytes in a 32-bit program
+    GlobalMemoryStatus(&ms);
+    return static_cast<uint64_t>(ms.dwTotalPhys);
+}
+
+// ---------------------------------------------------------------------------------------
+// Debug output
+
+int plat_format_debug(char *buf, const char *format, va_list args)
+{
+    int n = wvsprintfA(buf, format, args);
+    buf[PLAT_DEBUG_TEXT_MAX - 1] = '\0';
+    return n < 0 ? 0 : n;
+}
+
+void plat_debug_output(const char *text)
+{
+    OutputDebugStringA(text);
+}

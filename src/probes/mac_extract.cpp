@@ -1,0 +1,1 @@
+#include "probes/probes.h"

@@ -1,0 +1,3 @@
+#include "probes/probes.h"
+
+char probe_result[PROBE_RESULT_SIZE];

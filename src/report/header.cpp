@@ -1,0 +1,46 @@
+#include "report/report.h"
+
+#include <cstring>
+
+#include "inventory/inventory.h"
+#include "platform/platform.h"
+
+const char *base_name(const char *path)
+{
+    const char *slash = std::strrchr(path, '\\');
+    return slash ? slash + 1 : path;
+}
+
+void write_header_line(FILE *report, const char *tool_name, const char *version, const struct tm *local)
+{
+    static const char days[7][4] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    // The layout of the Windows C runtime's asctime: two-digit day with a leading zero.
+    char when[64];
+    int wday = local->tm_wday >= 0 && local->tm_wday < 7 ? local->tm_wday : 0;
+    int mon = local->tm_mon >= 0 && local->tm_mon < 12 ? local->tm_mon : 0;
+    std::snprintf(when, sizeof when, "%s %s %02d %02d:%02d:%02d %d\n", days[wday], months[mon], local->tm_mday,
+                  local->tm_hour, local->tm_min, local->tm_sec, local->tm_year + 1900);
+    std::fprintf(report, "%s(%s) at %s", tool_name, version ? version : "(null)", when);
+}
+
+void print_header(FILE *report, const char *invocation_name)
+{
+    // The version comes from the program's own file: the invocation name need not
+    // name a file (a name typed without path or extension at a prompt).
+    char module[PLAT_MAX_PATH + 1];
+    const char *version = nullptr;
+    if (plat_module_file_name(module, sizeof module) > 0)
+        version = file_version(module);
+    const char *name = base_name(invocation_name ? invocation_name : "");
+
+    time_t now = time(nullptr);
+    struct tm local;
+    const struct tm *broken = localtime(&now);
+    if (broken)
+        local = *broken;
+    else
+        std::memset(&local, 0, sizeof local);
+    write_header_line(report, name, version, &local);
+}

@@ -1,0 +1,33 @@
+// The report driver: command line, report file, section order, banners, header line.
+#ifndef TELINV_REPORT_H
+#define TELINV_REPORT_H
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+
+// The Windows version recorded once at start; the sysinfo section reads it.
+extern uint32_t os_version_major;
+extern uint32_t os_version_minor;
+
+// Exit codes of a run.
+enum { EXIT_FULL_REPORT = 0, EXIT_SHORT_REPORT = 1, EXIT_NO_REPORT_FILE = -4 };
+
+// The whole run: records the version, writes telinv.txt in the current directory,
+// returns the exit code. main() only calls this.
+int telinv_main(int argc, char **argv);
+
+// One section banner: 37 hyphens, the name, 37 hyphens, cut to 78 characters.
+void print_banner(FILE *report, const char *name);
+
+// The header line: the base name of the invocation name, the version of the program's
+// own file, and the local time.
+void print_header(FILE *report, const char *invocation_name);
+
+// The header line from its parts; version null gives "(null)".
+void write_header_line(FILE *report, const char *tool_name, const char *version, const struct tm *local);
+
+// The part of path after its last backslash (a pointer into path).
+const char *base_name(const char *path);
+
+#endif

@@ -1,0 +1,6 @@
+#include "sysinfo/sysinfo.h"
+
+void dump_email(FILE *report)
+{
+    (void)report;
+}

@@ -1,0 +1,141 @@
+#include "test_support.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/platform.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+
+#include "platform/host/host.h"
+#endif
+
+namespace fs = std::filesystem;
+
+static unsigned scratch_counter = 0;
+
+scratch_dir::scratch_dir()
+{
+    previous_ = fs::current_path().string();
+    fs::path base = fs::temp_directory_path();
+    for (;;) {
+        fs::path candidate = base / ("telinv-test-" + std::to_string(std::rand()) + "-" + std::to_string(++scratch_counter));
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec)) {
+            path_ = candidate.string();
+            break;
+        }
+    }
+    fs::current_path(path_);
+}
+
+scratch_dir::~scratch_dir()
+{
+    std::error_code ec;
+    fs::current_path(previous_, ec);
+    fs::remove_all(path_, ec);
+}
+
+std::string windows_path(const std::string &native)
+{
+#ifdef _WIN32
+    if (!native.empty() && native[0] == '/') {
+        std::string out = "Z:" + native;
+        for (char &c : out)
+            if (c == '/')
+                c = '\\';
+        return out;
+    }
+    return native;
+#else
+    std::string out = "Z:" + native;
+    for (char &c : out)
+        if (c == '/')
+            c = '\\';
+    return out;
+#endif
+}
+
+void set_env(const char *name, const char *value)
+{
+#ifdef _WIN32
+    _putenv_s(name, value ? value : "");
+#else
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+#endif
+}
+
+void test_host_with_z_drive()
+{
+#ifndef _WIN32
+    static std::string root;
+    if (root.empty()) {
+        fs::path dir = fs::temp_directory_path() / ("telinv-zroot-" + std::to_string(getpid()));
+        std::error_code ec;
+        fs::create_directories(dir, ec);
+        fs::create_directory_symlink("/", dir / "z", ec);
+        root = dir.string();
+    }
+    set_env("TELINV_HOST_ROOT", root.c_str());
+    host_reset();
+#endif
+}
+
+std::string read_file(const std::string &native_path)
+{
+    std::ifstream in(native_path, std::ios::binary);
+    if (!in)
+        return std::string();
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void write_file(const std::string &native_path, const std::string &bytes)
+{
+    fs::path p(native_path);
+    std::error_code ec;
+    if (p.has_parent_path())
+        fs::create_directories(p.parent_path(), ec);
+    std::ofstream out(native_path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string lf_lines(const std::string &text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        out += text[i];
+    }
+    return out;
+}
+
+std::string report_of(const std::function<void(FILE *)> &fill, bool *crlf_ok)
+{
+    static unsigned n = 0;
+    std::string name = "section-" + std::to_string(++n) + ".txt";
+    FILE *report = plat_fopen_text(name.c_str(), "w");
+    if (!report)
+        return "<no report stream>";
+    fill(report);
+    std::fclose(report);
+    std::string raw = read_file(name);
+    std::remove(name.c_str());
+    if (crlf_ok) {
+        bool ok = true;
+        for (size_t i = 0; i < raw.size(); i++)
+            if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r'))
+                ok = false;
+        *crlf_ok = ok;
+    }
+    return lf_lines(raw);
+}
