@@ -1,0 +1,148 @@
+// The simulated host's registry: HKEY_LOCAL_MACHINE is the export "registry.reg" in the
+// host root, read on the first open and kept until host_registry_reset. A missing or
+// unreadable file is an empty registry.
+//
+// An open key holds the tree it was opened in, so it stays valid when the registry is
+// reset while it is open. Keys handed out are remembered; anything else given back as a
+// key is refused without being looked at.
+#include "platform/host/host.h"
+#include "platform/host/reg_file.h"
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <unordered_set>
+
+struct plat_key_s {
+    std::shared_ptr<const reg_tree> tree;
+    uint32_t key;
+};
+
+static std::mutex registry_lock;
+static std::shared_ptr<const reg_tree> loaded_tree;
+static std::unordered_set<plat_key_s *> open_keys;
+
+static std::shared_ptr<const reg_tree> read_registry_file()
+{
+    std::string path = host_root() + "/registry.reg";
+    std::vector<unsigned char> bytes;
+    if (FILE *f = std::fopen(path.c_str(), "rb")) {
+        unsigned char buf[16384];
+        size_t got;
+        while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
+            bytes.insert(bytes.end(), buf, buf + got);
+        std::fclose(f);
+    }
+    std::shared_ptr<reg_tree> tree = std::make_shared<reg_tree>();
+    reg_file_load(bytes.data(), bytes.size(), tree.get());
+    return tree;
+}
+
+void host_registry_reset()
+{
+    std::lock_guard<std::mutex> guard(registry_lock);
+    loaded_tree.reset();
+}
+
+// The key behind a handle, or null when the handle is not one of ours. Called with the
+// lock held.
+static const reg_key *key_of(plat_key handle)
+{
+    if (!handle || open_keys.find(handle) == open_keys.end())
+        return nullptr;
+    return &handle->tree->keys[handle->key];
+}
+
+long plat_reg_open(plat_root root, const char *sub_key, uint32_t access, plat_key *out)
+{
+    (void)access; // the simulated registry grants every right
+    if (!out)
+        return PLAT_ERROR_INVALID_PARAMETER;
+    *out = nullptr;
+    if (root != PLAT_HKEY_LOCAL_MACHINE)
+        return PLAT_ERROR_INVALID_HANDLE;
+
+    std::lock_guard<std::mutex> guard(registry_lock);
+    if (!loaded_tree)
+        loaded_tree = read_registry_file();
+
+    // "SOFTWARE\KESTRA"; empty names between backslashes, and so backslashes at either
+    // end, are passed over.
+    const char *path = sub_key ? sub_key : "";
+    size_t end = std::strlen(path);
+    uint32_t key = REG_KEY_ROOT;
+    size_t i = 0;
+    while (i < end && key != REG_KEY_NONE) {
+        size_t stop = i;
+        while (stop < end && path[stop] != '\\')
+            stop++;
+        if (stop > i)
+            key = reg_find_subkey(*loaded_tree, key, path + i, stop - i);
+        i = stop + 1;
+    }
+    if (key == REG_KEY_NONE)
+        return PLAT_ERROR_FILE_NOT_FOUND;
+
+    plat_key handle = new plat_key_s;
+    handle->tree = loaded_tree;
+    handle->key = key;
+    open_keys.insert(handle);
+    *out = handle;
+    return PLAT_ERROR_SUCCESS;
+}
+
+long plat_reg_query(plat_key key, const char *value_name, uint32_t *type, void *data, uint32_t *size)
+{
+    std::lock_guard<std::mutex> guard(registry_lock);
+    const reg_key *k = key_of(key);
+    if (!k)
+        return PLAT_ERROR_INVALID_HANDLE;
+    if (data && !size)
+        return PLAT_ERROR_INVALID_PARAMETER;
+    const reg_value *v = reg_find_value(*k, value_name);
+    if (!v)
+        return PLAT_ERROR_FILE_NOT_FOUND;
+
+    uint32_t stored = static_cast<uint32_t>(v->data.size());
+    if (type)
+        *type = v->type;
+    if (!data) {
+        if (size)
+            *size = stored;
+        return PLAT_ERROR_SUCCESS;
+    }
+    uint32_t capacity = *size;
+    *size = stored;
+    if (stored > capacity)
+        return PLAT_ERROR_MORE_DATA;
+    if (stored > 0)
+        std::memcpy(data, v->data.data(), stored);
+    return PLAT_ERROR_SUCCESS;
+}
+
+long plat_reg_enum_key(plat_key key, uint32_t index, char *name, uint32_t name_cap)
+{
+    std::lock_guard<std::mutex> guard(registry_lock);
+    const reg_key *k = key_of(key);
+    if (!k)
+        return PLAT_ERROR_INVALID_HANDLE;
+    if (!name)
+        return PLAT_ERROR_INVALID_PARAMETER;
+    if (index >= k->subkeys.size())
+        return PLAT_ERROR_NO_MORE_ITEMS;
+    const std::string &sub = key->tree->keys[k->subkeys[index]].name;
+    if (sub.size() + 1 > name_cap)
+        return PLAT_ERROR_MORE_DATA;
+    std::memcpy(name, sub.c_str(), sub.size() + 1);
+    return PLAT_ERROR_SUCCESS;
+}
+
+void plat_reg_close(plat_key key)
+{
+    std::lock_guard<std::mutex> guard(registry_lock);
+    if (!key || open_keys.erase(key) == 0)
+        return;
+    delete key;
+}
