@@ -47,7 +47,8 @@ int reg_subkey_value(const char *key_path, uint32_t position, const char *value_
 // The same, also looking two levels down the chain of first children.
 int reg_nested_value(const char *key_path, uint32_t position, const char *value_name, char *dest, uint32_t size);
 
-// Forgets the cached identity and installation directory (for tests that change the host).
+// Forget the cached identity and installation directory (for tests that change the host).
 void install_reset_cache(void);
+void install_reset_identity(void);
 
 #endif
