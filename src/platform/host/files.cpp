@@ -277,7 +277,7 @@ void plat_close_handle(plat_handle h)
 // ---------------------------------------------------------------------------------------
 // Temporary files
 
-static const char host_temp_dir[] = "C:\\Windows\\Temp\\";
+static const char host_temp_dir[] = "C:\\windows\\temp\\";
 
 uint32_t plat_temp_path(char *buf, uint32_t cap)
 {

@@ -66,9 +66,11 @@ const char *plat_getenv(const char *name)
     return std::getenv(name);
 }
 
+// Spelled as Wine spells it, so that reports of the same simulated host made on the
+// host build and under Wine are the same.
 uint32_t plat_system_directory(char *buf, uint32_t cap)
 {
-    static const char dir[] = "C:\\Windows\\system32";
+    static const char dir[] = "C:\\windows\\system32";
     uint32_t len = static_cast<uint32_t>(sizeof dir - 1);
     if (cap < len + 1)
         return len + 1;

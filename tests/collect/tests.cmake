@@ -1,0 +1,1 @@
+# File copies, tails, the configuration dump, the error log, the ring list.

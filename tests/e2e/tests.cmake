@@ -1,0 +1,1 @@
+# Whole reports of simulated hosts, on the host build and under Wine.

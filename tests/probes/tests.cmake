@@ -1,0 +1,1 @@
+# The tool runner and MAC address extraction.

@@ -1,0 +1,1 @@
+# System information, network adapters, mail settings.
