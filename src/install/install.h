@@ -41,6 +41,13 @@ enum { LOCATE_PATH_SIZE = 776 };
 // The full path of name for a location kind, into dest (LOCATE_PATH_SIZE characters).
 void locate_file(int kind, char *dest, const char *name);
 
+enum { SUBKEY_NAME_SIZE = 128 };
+
+// The name of the subkey at a position of a key (opened with KEY_READ and closed again)
+// into name (SUBKEY_NAME_SIZE characters): 1, or 0 when the key can't be opened, there
+// is no subkey at the position, or its name does not fit.
+int reg_subkey_name(const char *key_path, uint32_t position, char *name);
+
 // One string value of the subkey at a position of a key: 0 no such subkey, 1 the subkey
 // without a readable value (dest then holds the subkey's path), 2 the value is in dest.
 int reg_subkey_value(const char *key_path, uint32_t position, const char *value_name, char *dest, uint32_t size);

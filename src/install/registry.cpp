@@ -79,21 +79,23 @@ const char *product_key_path(void)
 {
     static char path[KEY_PATH_SIZE];
     const char *company = company_name();
-    std::snprintf(path, sizeof path, "SOFTWARE\\%s\\%s\\AllVersions", company, product_name());
+    if (std::snprintf(path, sizeof path, "SOFTWARE\\%s\\%s\\AllVersions", company, product_name()) < 0)
+        path[0] = '\0';
     return path;
 }
 
 const char *product_subkey(const char *name)
 {
     static char path[KEY_PATH_SIZE];
-    std::snprintf(path, sizeof path, "SOFTWARE\\%s\\%s", company_name(), name);
+    if (std::snprintf(path, sizeof path, "SOFTWARE\\%s\\%s", company_name(), name) < 0)
+        path[0] = '\0';
     return path;
 }
 
 // ---------------------------------------------------------------------------------------
 // Registry walks
 
-enum { SUBKEY_NAME_SIZE = 128, SUBKEY_PATH_SIZE = 512 };
+enum { SUBKEY_PATH_SIZE = 512 };
 
 // Copies text into dest of size bytes, cut and terminated.
 static void copy_cut(char *dest, uint32_t size, const char *text)
@@ -107,25 +109,34 @@ static void copy_cut(char *dest, uint32_t size, const char *text)
     dest[n] = '\0';
 }
 
-int reg_subkey_value(const char *key_path, uint32_t position, const char *value_name, char *dest, uint32_t size)
+int reg_subkey_name(const char *key_path, uint32_t position, char *name)
 {
     plat_key key = nullptr;
     if (plat_reg_open(PLAT_HKEY_LOCAL_MACHINE, key_path, PLAT_KEY_READ, &key) != PLAT_ERROR_SUCCESS)
         return 0;
-    char name[SUBKEY_NAME_SIZE];
-    long rc = plat_reg_enum_key(key, position, name, sizeof name);
+    long rc = plat_reg_enum_key(key, position, name, SUBKEY_NAME_SIZE);
     plat_reg_close(key);
     if (rc != PLAT_ERROR_SUCCESS)
         return 0;
-    name[sizeof name - 1] = '\0';
+    name[SUBKEY_NAME_SIZE - 1] = '\0';
+    return 1;
+}
+
+int reg_subkey_value(const char *key_path, uint32_t position, const char *value_name, char *dest, uint32_t size)
+{
+    char name[SUBKEY_NAME_SIZE];
+    if (!reg_subkey_name(key_path, position, name))
+        return 0;
 
     char path[SUBKEY_PATH_SIZE];
     std::snprintf(path, sizeof path, "%s\\%s", key_path, name);
     if (size > 0) {
         dest[0] = '\0';
-        if (reg_read_value(PLAT_HKEY_LOCAL_MACHINE, path, value_name, PLAT_REG_SZ, dest, size) > 0) {
-            // A text that fills the destination without a terminator loses its last character.
-            dest[size - 1] = '\0';
+        int n = reg_read_value(PLAT_HKEY_LOCAL_MACHINE, path, value_name, PLAT_REG_SZ, dest, size);
+        if (n > 0) {
+            // The text ends at its stored count; one that fills the destination without a
+            // terminator loses its last character.
+            dest[static_cast<uint32_t>(n) < size ? n : size - 1] = '\0';
             return 2;
         }
     }

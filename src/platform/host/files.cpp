@@ -85,8 +85,12 @@ static bool windows_name_order(const std::string &a, const std::string &b)
     return a.size() < b.size();
 }
 
+// The names are read and sorted when the search starts, as Windows delivers them in
+// order; each entry's facts are read only when it is delivered, so a large directory
+// costs its names and no more.
 struct plat_find_s {
-    std::vector<plat_find_data> entries;
+    std::string dir;
+    std::vector<std::string> names;
     size_t next;
 };
 
@@ -140,27 +144,24 @@ plat_find plat_find_first(const char *pattern, plat_find_data *data)
     std::sort(names.begin(), names.end(), windows_name_order);
 
     plat_find search = new plat_find_s();
+    search->dir = dir;
+    search->names.swap(names);
     search->next = 0;
-    for (const std::string &name : names) {
-        plat_find_data fd;
-        if (entry_data(dir, name, &fd))
-            search->entries.push_back(fd);
-    }
-    if (search->entries.empty()) {
+    if (!plat_find_next(search, data)) {
         delete search;
         return nullptr;
     }
-    *data = search->entries[0];
-    search->next = 1;
     return search;
 }
 
 int plat_find_next(plat_find search, plat_find_data *data)
 {
-    if (!search || search->next >= search->entries.size())
-        return 0;
-    *data = search->entries[search->next++];
-    return 1;
+    // An entry that vanished since the search started is passed over.
+    while (search && search->next < search->names.size()) {
+        if (entry_data(search->dir, search->names[search->next++], data))
+            return 1;
+    }
+    return 0;
 }
 
 void plat_find_close(plat_find search)
@@ -278,13 +279,20 @@ void plat_close_handle(plat_handle h)
 // Temporary files
 
 static const char host_temp_dir[] = "C:\\windows\\temp\\";
+static std::string temp_dir_override;
+
+void host_set_temp_path(const char *windows_path)
+{
+    temp_dir_override = windows_path ? windows_path : "";
+}
 
 uint32_t plat_temp_path(char *buf, uint32_t cap)
 {
-    uint32_t len = static_cast<uint32_t>(sizeof host_temp_dir - 1);
+    const char *dir = temp_dir_override.empty() ? host_temp_dir : temp_dir_override.c_str();
+    uint32_t len = static_cast<uint32_t>(std::strlen(dir));
     if (cap < len + 1)
         return len + 1;
-    std::memcpy(buf, host_temp_dir, len + 1);
+    std::memcpy(buf, dir, len + 1);
     return len;
 }
 

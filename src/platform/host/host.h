@@ -34,4 +34,9 @@ int host_handle_fd(plat_handle_s *h);
 // Tests use it to play hosts of any size.
 void host_set_physical_memory(uint64_t bytes);
 
+// The temporary directory that plat_temp_path reports (a Windows path with its trailing
+// backslash); null or "" restores "C:\windows\temp\". Tests use it for a temporary
+// directory whose path holds blanks.
+void host_set_temp_path(const char *windows_path);
+
 #endif

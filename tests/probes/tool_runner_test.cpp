@@ -1,0 +1,254 @@
+// The runner and the probes with real child processes: the stand-in tools on the host
+// build (Linux programs inside the simulated host) and under Wine (Windows programs in
+// the prefix's system directory).
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "probes/probes.h"
+#include "standins.h"
+#include "test_host.h"
+#include "test_support.h"
+
+#ifndef _WIN32
+#include "platform/host/host.h"
+#endif
+
+namespace {
+
+const std::vector<std::string> none;
+
+// Probes use a one-second limit while one of these lives.
+struct short_limit {
+    short_limit() { tool_time_limit_ms = 1000; }
+    ~short_limit() { tool_time_limit_ms = TOOL_TIME_LIMIT_MS; }
+};
+
+std::string system_dir()
+{
+    char buf[PLAT_MAX_PATH];
+    uint32_t n = plat_system_directory(buf, sizeof buf);
+    return n > 0 && n < sizeof buf ? std::string(buf) : std::string();
+}
+
+// A capture file as the probes make one; its name in name.
+plat_handle new_capture(std::string *name)
+{
+    char dir[PLAT_MAX_PATH];
+    char file[PLAT_MAX_PATH];
+    if (plat_temp_path(dir, sizeof dir) == 0 || plat_temp_file_name(dir, "pbx", 0, file) == 0)
+        return nullptr;
+    *name = file;
+    return plat_create_file(file, PLAT_GENERIC_READ | PLAT_GENERIC_WRITE, PLAT_FILE_SHARE_READ | PLAT_FILE_SHARE_WRITE,
+                            1, PLAT_CREATE_ALWAYS);
+}
+
+std::string captured(plat_handle h)
+{
+    char buf[4096];
+    uint32_t got = 0;
+    if (!plat_seek_file(h, 0) || !plat_read_file(h, buf, sizeof buf - 1, &got))
+        return "";
+    return std::string(buf, got);
+}
+
+const char getmac_output[] = "\r\n00-1B-21-3A-4B-01   \\Device\\Tcpip_{6F1C2B7A-0D4E-4C1B-9E43-2A51C0A8F101}\r\n"
+                             "00-1B-21-3A-4B-02   \\Device\\Tcpip_{9B3E4D5C-1A2B-4C3D-8E9F-0A1B2C3D4E02}\r\n";
+
+} // namespace
+
+TEST(RunTool, CapturesStandardOutputOfARealChild)
+{
+    test_host host;
+    installed_tools tools(host);
+    tools.install("getmac");
+    std::string name;
+    plat_handle capture = new_capture(&name);
+    ASSERT_NE(capture, nullptr);
+    char command[] = "getmac -NH";
+    EXPECT_EQ(run_tool((system_dir() + "\\getmac.exe").c_str(), command, capture, 10000), TOOL_ENDED);
+    EXPECT_EQ(captured(capture), getmac_output);
+    plat_close_handle(capture);
+    plat_delete_file(name.c_str());
+}
+
+TEST(RunTool, ToolThatCannotBeStarted)
+{
+    test_host host;
+    installed_tools tools(host);
+    tools.put("C:\\windows\\system32\\telinvbad.exe", "this is not a program\r\n");
+    char command[] = "telinvbad -x";
+    EXPECT_EQ(run_tool((system_dir() + "\\telinvbad.exe").c_str(), command, nullptr, 10000), TOOL_NOT_STARTED);
+    char other[] = "telinvnone";
+    EXPECT_EQ(run_tool((system_dir() + "\\telinvnone.exe").c_str(), other, nullptr, 10000), TOOL_NOT_STARTED);
+}
+
+TEST(RunTool, ChildPastTheLimitIsTerminated)
+{
+    test_host host;
+    installed_tools tools(host);
+    tools.install("sleeper", "C:\\windows\\system32\\telinvsleep.exe");
+    char command[] = "telinvsleep 30";
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(run_tool((system_dir() + "\\telinvsleep.exe").c_str(), command, nullptr, 1000), TOOL_ENDED_BY_LIMIT);
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 10);
+    // Ended for real: its file can be replaced at once (Windows keeps a running program's file).
+    tools.remove("C:\\windows\\system32\\telinvsleep.exe");
+    EXPECT_FALSE(plat_path_exists("C:\\windows\\system32\\telinvsleep.exe"));
+}
+
+TEST(Probes, AllFourWithTheStandInTools)
+{
+    test_host host;
+    installed_tools tools(host);
+    tools.install_all();
+    trace_log log;
+    EXPECT_STREQ(probe_computer_name(), "SAMPLE-PBX");
+    EXPECT_STREQ(probe_volume_id(), "Volume4d36e967-e325-11ce-bfc1-08002be10318"); // the first volume
+    EXPECT_STREQ(probe_processor_id(), "BFEBFBFF000306A9");
+    EXPECT_EQ(mkwmic(), 1);
+    EXPECT_STREQ(probe_result, "00-1B-21-3A-4B-01\n00-1B-21-3A-4B-02\n");
+    EXPECT_EQ(log.texts().back(), "mkwmic: add '00-1B-21-3A-4B-01\n00-1B-21-3A-4B-02\n'");
+    EXPECT_EQ(ipconfig_mac(), 1);
+    EXPECT_STREQ(probe_result, "00-1B-21-3A-4B-01");
+    EXPECT_EQ(capture_files_left(), none);
+}
+
+TEST(Probes, MacAddressesByWindowsVersion)
+{
+    if (!test_host::simulated())
+        GTEST_SKIP() << "under Wine the Windows version is Wine's own (6.1)";
+    test_host host;
+    installed_tools tools(host);
+    tools.install_all();
+    host.registry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n\"CurrentVersion\"=\"5.1\"\n");
+    EXPECT_STREQ(probe_mac_addresses(), "00-1B-21-3A-4B-01"); // ipconfig
+    host.registry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n\"CurrentVersion\"=\"6.0\"\n");
+    EXPECT_STREQ(probe_mac_addresses(), "00-1B-21-3A-4B-01\n00-1B-21-3A-4B-02\n"); // getmac
+    EXPECT_EQ(capture_files_left(), none);
+}
+
+TEST(Probes, CannedValuesOfTheHostAndAnotherProbeReplacesTheText)
+{
+    test_host host;
+    installed_tools tools(host);
+    tools.install_all();
+    tools.put("C:\\windows\\system32\\wbem\\wmic.txt", "; this host\nName=OTHER-HOST\nProcessorId=1234\n");
+    tools.put("C:\\windows\\system32\\getmac.txt", "\n02-00-00-00-00-09   x\n02-00-00-00-00-03   y\n");
+    const char *first = probe_computer_name();
+    EXPECT_STREQ(first, "OTHER-HOST");
+    EXPECT_STREQ(probe_volume_id(), ""); // no DeviceID in this host's data
+    EXPECT_STREQ(first, "");             // the same buffer, emptied by the next probe
+    EXPECT_STREQ(probe_processor_id(), "1234");
+    EXPECT_EQ(mkwmic(), 1);
+    EXPECT_STREQ(probe_result, "02-00-00-00-00-03\n02-00-00-00-00-09\n");
+    EXPECT_EQ(capture_files_left(), none);
+}
+
+TEST(Probes, ToolsAreTakenFromTheSystemDirectoryOnly)
+{
+    test_host host;
+    installed_tools tools(host);
+    tools.install_all();
+    scratch_dir cwd;
+    // Tools of the same names in the current directory, with other output.
+    std::string here = windows_path(cwd.path());
+    tools.install("getmac", here + "\\getmac.exe");
+    tools.put(here + "\\getmac.txt", "\n0E-0E-0E-0E-0E-0E   current directory\n");
+    tools.install("wmic", here + "\\wmic.exe");
+    tools.put(here + "\\wmic.txt", "Name=CURRENT-DIR\n");
+    EXPECT_STREQ(probe_computer_name(), "SAMPLE-PBX");
+    EXPECT_EQ(mkwmic(), 1);
+    EXPECT_STREQ(probe_result, "00-1B-21-3A-4B-01\n00-1B-21-3A-4B-02\n");
+
+    // Without the system's tools nothing is found, though the current directory has them.
+    tools.remove(installed_tools::tool_path("getmac"));
+    tools.remove(installed_tools::tool_path("wmic"));
+    EXPECT_STREQ(probe_computer_name(), "");
+    EXPECT_EQ(mkwmic(), 0);
+    EXPECT_STREQ(probe_result, "");
+    EXPECT_EQ(capture_files_left(), none);
+}
+
+TEST(Probes, ToolsThatCannotBeStartedLeaveNoCapture)
+{
+    test_host host;
+    installed_tools tools(host);
+    tools.put(installed_tools::tool_path("wmic"), "not a program");
+    tools.put(installed_tools::tool_path("getmac"), "not a program");
+    tools.put(installed_tools::tool_path("ipconfig"), "not a program");
+    trace_log log;
+    EXPECT_STREQ(probe_computer_name(), "");
+    EXPECT_EQ(capture_files_left(), none);
+    EXPECT_EQ(mkwmic(), 0);
+    EXPECT_EQ(log.texts(), (std::vector<std::string>{"find_mac2: tmp ''", "find_mac2: no mac found"}));
+    EXPECT_EQ(ipconfig_mac(), 0);
+    EXPECT_STREQ(probe_result, "");
+    EXPECT_EQ(capture_files_left(), none);
+}
+
+TEST(Probes, ToolsPastTheLimitGiveTheEmptyText)
+{
+    test_host host;
+    installed_tools tools(host);
+    short_limit limit;
+    tools.install("sleeper", installed_tools::tool_path("wmic"));
+    tools.install("sleeper", installed_tools::tool_path("getmac"));
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_STREQ(probe_processor_id(), "");
+    // The sleeper has written an address before it sleeps: the half output is not used.
+    EXPECT_EQ(mkwmic(), 0);
+    EXPECT_STREQ(probe_result, "");
+    auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 15);
+    EXPECT_EQ(capture_files_left(), none);
+}
+
+TEST(Probes, TemporaryDirectoryWithBlanks)
+{
+    test_host host;
+    installed_tools tools(host);
+    tools.install_all();
+    char original[PLAT_MAX_PATH];
+    ASSERT_GT(plat_temp_path(original, sizeof original), 0u);
+    std::string dir = std::string(original) + "telinv probe dir\\";
+    host.directory(dir.substr(0, dir.size() - 1));
+#ifdef _WIN32
+    std::string old_tmp = plat_getenv("TMP") ? plat_getenv("TMP") : "";
+    set_env("TMP", dir.substr(0, dir.size() - 1).c_str());
+#else
+    host_set_temp_path(dir.c_str());
+#endif
+    char now[PLAT_MAX_PATH];
+    plat_temp_path(now, sizeof now);
+    EXPECT_EQ(std::string(now), dir);
+    EXPECT_STREQ(probe_computer_name(), "SAMPLE-PBX");
+    EXPECT_EQ(ipconfig_mac(), 1);
+    EXPECT_EQ(capture_files_left(), none);
+#ifdef _WIN32
+    set_env("TMP", old_tmp.c_str());
+#else
+    host_set_temp_path(nullptr);
+#endif
+}
+
+TEST(Probes, NoTemporaryDirectory)
+{
+    if (!test_host::simulated())
+        GTEST_SKIP() << "the Wine prefix's temporary directory is not to be taken away";
+#ifndef _WIN32
+    test_host host;
+    installed_tools tools(host);
+    tools.install_all();
+    host_set_temp_path("C:\\no such dir\\");
+    EXPECT_STREQ(probe_computer_name(), "");
+    EXPECT_EQ(mkwmic(), 0);
+    EXPECT_STREQ(probe_result, "");
+    host_set_temp_path(nullptr);
+#endif
+}

@@ -1,0 +1,74 @@
+#include "tools/standin/standin.h"
+
+#include <fstream>
+
+#include "platform/platform.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include "platform/host/host.h"
+#endif
+
+std::string standin_native_path(const std::string &windows_path)
+{
+#ifdef _WIN32
+    return windows_path;
+#else
+    return host_map_path(windows_path.c_str());
+#endif
+}
+
+bool standin_data_lines(const char *file_name, std::vector<std::string> *lines)
+{
+    char self[1024];
+    if (plat_module_file_name(self, sizeof self) == 0)
+        return false;
+    // The program's own path is a native path on both layers.
+    std::string dir = self;
+    size_t cut = dir.find_last_of("\\/");
+    dir = cut == std::string::npos ? std::string(".") : dir.substr(0, cut);
+    std::ifstream in(dir + "/" + file_name, std::ios::binary);
+    if (!in)
+        return false;
+    lines->clear();
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines->push_back(line);
+    }
+    return true;
+}
+
+void standin_binary_stdout()
+{
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+void standin_write_lines(FILE *out, const std::vector<std::string> &lines)
+{
+    for (const std::string &line : lines) {
+        std::fputs(line.c_str(), out);
+        std::fputs("\r\n", out);
+    }
+}
+
+bool standin_same_text(const std::string &a, const std::string &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); i++) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 32);
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 32);
+        if (x != y)
+            return false;
+    }
+    return true;
+}
