@@ -1,0 +1,2 @@
+# Time slots
+set ts_count 16
