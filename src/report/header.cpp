@@ -17,11 +17,12 @@ void write_header_line(FILE *report, const char *tool_name, const char *version,
     static const char months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     // The layout of the Windows C runtime's asctime: two-digit day with a leading zero.
-    char when[64];
+    char when[128];
     int wday = local->tm_wday >= 0 && local->tm_wday < 7 ? local->tm_wday : 0;
     int mon = local->tm_mon >= 0 && local->tm_mon < 12 ? local->tm_mon : 0;
-    std::snprintf(when, sizeof when, "%s %s %02d %02d:%02d:%02d %d\n", days[wday], months[mon], local->tm_mday,
-                  local->tm_hour, local->tm_min, local->tm_sec, local->tm_year + 1900);
+    if (std::snprintf(when, sizeof when, "%s %s %02d %02d:%02d:%02d %d\n", days[wday], months[mon], local->tm_mday,
+                  local->tm_hour, local->tm_min, local->tm_sec, local->tm_year + 1900) < 0)
+        when[0] = '\0';
     std::fprintf(report, "%s(%s) at %s", tool_name, version ? version : "(null)", when);
 }
 

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -121,8 +122,10 @@ std::string lf_lines(const std::string &text)
 
 std::string report_of(const std::function<void(FILE *)> &fill, bool *crlf_ok)
 {
+    // Named for this process too: test programs run side by side in one directory.
     static unsigned n = 0;
-    std::string name = "section-" + std::to_string(++n) + ".txt";
+    static const std::string tag = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+    std::string name = "section-" + tag + "-" + std::to_string(++n) + ".txt";
     FILE *report = plat_fopen_text(name.c_str(), "w");
     if (!report)
         return "<no report stream>";
