@@ -53,3 +53,10 @@ endfunction()
 
 # The sample host of the README, the whole report.
 telinv_e2e_test(e2e_sample_host ${PROJECT_SOURCE_DIR}/examples/sample-host all)
+
+# The parity fixtures: a Windows 6.1 installation on drive D: with two adapters and mail
+# settings; a Windows 5.1 host whose suite only the Program Files fallback finds; a host
+# without the suite.
+telinv_e2e_test(e2e_win61_drive_d ${PROJECT_SOURCE_DIR}/tests/fixtures/win61-drive-d all)
+telinv_e2e_test(e2e_win51_fallback ${PROJECT_SOURCE_DIR}/tests/fixtures/win51-fallback all)
+telinv_e2e_test(e2e_no_suite ${PROJECT_SOURCE_DIR}/tests/fixtures/no-suite all)
