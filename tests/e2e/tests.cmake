@@ -60,3 +60,33 @@ telinv_e2e_test(e2e_sample_host ${PROJECT_SOURCE_DIR}/examples/sample-host all)
 telinv_e2e_test(e2e_win61_drive_d ${PROJECT_SOURCE_DIR}/tests/fixtures/win61-drive-d all)
 telinv_e2e_test(e2e_win51_fallback ${PROJECT_SOURCE_DIR}/tests/fixtures/win51-fallback all)
 telinv_e2e_test(e2e_no_suite ${PROJECT_SOURCE_DIR}/tests/fixtures/no-suite all)
+
+# No side effects: a full run of the sample host leaves the host as it was (on the host
+# build its whole tree; under Wine the registry and the temporary directories) and its
+# current directory holding telinv.txt alone, with the tools present, absent, and
+# hanging. The hanging case runs telinv_quick, the program with a two-second limit for
+# the tools, so that it is over in seconds rather than minutes.
+add_executable(telinv_quick ${TELINV_E2E_DIR}/telinv_quick.cpp)
+target_link_libraries(telinv_quick PRIVATE telinv_core telinv_warnings)
+if(MINGW)
+  target_link_options(telinv_quick PRIVATE -static -static-libgcc -static-libstdc++)
+endif()
+foreach(mode present absent hanging)
+  if(mode STREQUAL "hanging")
+    set(program $<TARGET_FILE:telinv_quick>)
+  else()
+    set(program $<TARGET_FILE:telinv>)
+  endif()
+  set(args --telinv ${program} --mkpe ${TELINV_E2E_MKPE} --tools ${PROJECT_BINARY_DIR}/tools
+      --tools-mode ${mode} --side-effects ${PROJECT_SOURCE_DIR}/examples/sample-host
+      ${CMAKE_CURRENT_BINARY_DIR}/e2e/side-effects-${mode}.txt)
+  if(CMAKE_CROSSCOMPILING AND WIN32)
+    if(TELINV_E2E_MKPE)
+      add_test(NAME side_effects_${mode}_wine COMMAND ${TELINV_E2E_DIR}/run-wine --template ${TELINV_E2E_TEMPLATE} ${args})
+      set_tests_properties(side_effects_${mode}_wine PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    endif()
+  elseif(NOT WIN32)
+    add_test(NAME side_effects_${mode}_host COMMAND ${TELINV_E2E_DIR}/run-host ${args})
+    set_tests_properties(side_effects_${mode}_host PROPERTIES TIMEOUT 120)
+  endif()
+endforeach()
