@@ -101,6 +101,11 @@ static void take_voip_global(char *line, const char *install)
     if (quoted_pieces(line, pieces) < 2)
         return;
     const char *value = pieces[1];
+    // An empty value ("") leaves no piece of its own: the second piece is then the
+    // line's end, " };". It names no directory, so the entry is passed over, as the
+    // error-log entry's empty value is.
+    if (std::strncmp(value, " };", 3) == 0)
+        return;
     if (value[0] == '\\' || (value[0] != '\0' && value[1] == ':')) {
         text_copy(voip_dir, sizeof voip_dir, value);
     } else {

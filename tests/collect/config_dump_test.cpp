@@ -115,6 +115,8 @@ TEST(ConfigDump, EntriesOfSingleLines)
     EXPECT_STREQ(voip_dir, "C:\\inst\\later");
     line_through("VoipGlobal\n"); // no value: unchanged
     EXPECT_STREQ(voip_dir, "C:\\inst\\later");
+    line_through("VoipGlobal = { \"\" };\n"); // an empty value: unchanged
+    EXPECT_STREQ(voip_dir, "C:\\inst\\later");
     line_through("voipglobal = { \"lower\" };\n"); // keys compare case-sensitively
     EXPECT_STREQ(voip_dir, "C:\\inst\\later");
 
