@@ -43,30 +43,30 @@ static int parse_hex16(const char *text, uint16_t *out)
 
 int main(int argc, char **argv)
 {
-    pe_spec spec;
+    pe_options options;
     const char *output = nullptr;
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         if (std::strcmp(a, "--pe32") == 0) {
-            spec.pe32plus = false;
+            options.pe32plus = false;
         } else if (std::strcmp(a, "--pe32plus") == 0) {
-            spec.pe32plus = true;
+            options.pe32plus = true;
         } else if (std::strcmp(a, "--version") == 0 && i + 1 < argc) {
-            spec.file_version = argv[++i];
+            options.file_version = argv[++i];
         } else if (std::strcmp(a, "--translation") == 0 && i + 2 < argc) {
-            if (!parse_hex16(argv[i + 1], &spec.language) || !parse_hex16(argv[i + 2], &spec.code_page)) {
+            if (!parse_hex16(argv[i + 1], &options.language) || !parse_hex16(argv[i + 2], &options.code_page)) {
                 std::fprintf(stderr, "mkpe: --translation wants two groups of four hexadecimal digits\n");
                 return 2;
             }
             i += 2;
         } else if (std::strcmp(a, "--table") == 0 && i + 1 < argc) {
-            spec.table_key = argv[++i];
+            options.table_key = argv[++i];
         } else if (std::strcmp(a, "--no-resource") == 0) {
-            spec.no_resource = true;
+            options.no_resource = true;
         } else if (std::strcmp(a, "--no-varfileinfo") == 0) {
-            spec.no_var_file_info = true;
+            options.no_var_file_info = true;
         } else if (std::strcmp(a, "--no-fileversion") == 0) {
-            spec.no_file_version = true;
+            options.no_file_version = true;
         } else if (a[0] == '-' && a[1] != '\0') {
             usage();
             return 2;
@@ -81,7 +81,7 @@ int main(int argc, char **argv)
         usage();
         return 2;
     }
-    if (!pe_write_file(output, spec)) {
+    if (!pe_write_file(output, options)) {
         std::fprintf(stderr, "mkpe: can't write %s\n", output);
         return 1;
     }

@@ -144,13 +144,13 @@ bytes resource_section(uint16_t type, const bytes &data, size_t *data_entry, siz
 
 } // namespace
 
-std::vector<unsigned char> pe_version_resource(const pe_spec &spec)
+std::vector<unsigned char> pe_version_resource(const pe_options &options)
 {
     bytes b;
     size_t root = begin_node(b, "VS_VERSION_INFO", 52, 0);
 
     uint32_t n[4];
-    parse_version(spec.file_version, n);
+    parse_version(options.file_version, n);
     size_t fixed = b.size();
     b.resize(fixed + 52, 0);
     put32(b, fixed + 0, 0xFEEF04BDu);        // dwSignature
@@ -163,27 +163,27 @@ std::vector<unsigned char> pe_version_resource(const pe_spec &spec)
     put32(b, fixed + 32, 0x00040004u);       // dwFileOS: VOS_NT_WINDOWS32
     put32(b, fixed + 36, 2u);                // dwFileType: VFT_DLL
 
-    std::string key = spec.table_key;
+    std::string key = options.table_key;
     if (key.empty()) {
         char text[16];
-        std::snprintf(text, sizeof text, "%04x%04x", static_cast<unsigned>(spec.language),
-                      static_cast<unsigned>(spec.code_page));
+        std::snprintf(text, sizeof text, "%04x%04x", static_cast<unsigned>(options.language),
+                      static_cast<unsigned>(options.code_page));
         key = text;
     }
     size_t strings = begin_node(b, "StringFileInfo", 0, 1);
     size_t table = begin_node(b, key.c_str(), 0, 1);
-    if (spec.no_file_version)
+    if (options.no_file_version)
         append_string(b, "ProductName", "telinv test file");
     else
-        append_string(b, "FileVersion", spec.file_version);
+        append_string(b, "FileVersion", options.file_version);
     end_node(b, table);
     end_node(b, strings);
 
-    if (!spec.no_var_file_info) {
+    if (!options.no_var_file_info) {
         size_t vars = begin_node(b, "VarFileInfo", 0, 1);
         size_t var = begin_node(b, "Translation", 4, 0);
-        append16(b, spec.language);
-        append16(b, spec.code_page);
+        append16(b, options.language);
+        append16(b, options.code_page);
         end_node(b, var);
         end_node(b, vars);
     }
@@ -304,22 +304,22 @@ std::vector<unsigned char> pe_image_with_resource(bool pe32plus, uint16_t type, 
     return img;
 }
 
-std::vector<unsigned char> pe_image(const pe_spec &spec, pe_layout *layout)
+std::vector<unsigned char> pe_image(const pe_options &options, pe_layout *layout)
 {
-    if (spec.no_resource) {
+    if (options.no_resource) {
         const char text[] = "telinv";
         bytes data(text, text + sizeof text);
-        return pe_image_with_resource(spec.pe32plus, 10, data, layout); // RT_RCDATA
+        return pe_image_with_resource(options.pe32plus, 10, data, layout); // RT_RCDATA
     }
-    bytes res = pe_version_resource(spec);
+    bytes res = pe_version_resource(options);
     if (res.empty())
         return bytes();
-    return pe_image_with_resource(spec.pe32plus, 16, res, layout);
+    return pe_image_with_resource(options.pe32plus, 16, res, layout);
 }
 
-int pe_write_file(const char *path, const pe_spec &spec)
+int pe_write_file(const char *path, const pe_options &options)
 {
-    bytes img = pe_image(spec);
+    bytes img = pe_image(options);
     if (img.empty() || !path)
         return 0;
     FILE *f = std::fopen(path, "wb");

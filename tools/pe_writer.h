@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-struct pe_spec {
+struct pe_options {
     bool pe32plus = false;              // PE32+ (x64) instead of PE32 (x86)
     std::string file_version = "1.0.0.0"; // the "FileVersion" text, 8-bit, any length that fits
     uint16_t language = 0x0409;         // the \VarFileInfo\Translation pair
@@ -37,20 +37,20 @@ struct pe_layout {
     size_t data_size;
 };
 
-// The VS_VERSIONINFO bytes for spec: VS_FIXEDFILEINFO (the four numbers taken from the
+// The VS_VERSIONINFO bytes for options: VS_FIXEDFILEINFO (the four numbers taken from the
 // text when it is one to four dotted decimal numbers, else zeros), \StringFileInfo with
 // one table, \VarFileInfo\Translation. Empty when it would exceed 64 KiB.
-std::vector<unsigned char> pe_version_resource(const pe_spec &spec);
+std::vector<unsigned char> pe_version_resource(const pe_options &options);
 
-// A whole image for spec; empty when the resource does not fit.
-std::vector<unsigned char> pe_image(const pe_spec &spec, pe_layout *layout = nullptr);
+// A whole image for options; empty when the resource does not fit.
+std::vector<unsigned char> pe_image(const pe_options &options, pe_layout *layout = nullptr);
 
 // An image whose only resource is data, of the given type (16 for a version resource),
 // id 1, language 0x409. Tests use it for resources built by hand.
 std::vector<unsigned char> pe_image_with_resource(bool pe32plus, uint16_t type, const std::vector<unsigned char> &data,
                                                   pe_layout *layout = nullptr);
 
-// Writes the image for spec to a file: 1 on success.
-int pe_write_file(const char *path, const pe_spec &spec);
+// Writes the image for options to a file: 1 on success.
+int pe_write_file(const char *path, const pe_options &options);
 
 #endif

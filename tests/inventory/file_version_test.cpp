@@ -82,28 +82,28 @@ TEST(FileVersionOfWrittenFiles, BothFormsAndTheirFailures)
     test_host_with_z_drive();
     struct {
         const char *name;
-        pe_spec spec;
+        pe_options options;
         const char *expected;
     } cases[] = {
-        {"plain32.dll", pe_spec(), "1.0.0.0"},
-        {"plain64.dll", pe_spec(), "1.0.0.0"},
-        {"other.dll", pe_spec(), nullptr},
-        {"novar.dll", pe_spec(), nullptr},
-        {"noversion.dll", pe_spec(), nullptr},
-        {"nores.dll", pe_spec(), nullptr},
-        {"text.dll", pe_spec(), "4.5.6.7 (build 89)"},
+        {"plain32.dll", pe_options(), "1.0.0.0"},
+        {"plain64.dll", pe_options(), "1.0.0.0"},
+        {"other.dll", pe_options(), nullptr},
+        {"novar.dll", pe_options(), nullptr},
+        {"noversion.dll", pe_options(), nullptr},
+        {"nores.dll", pe_options(), nullptr},
+        {"text.dll", pe_options(), "4.5.6.7 (build 89)"},
     };
-    cases[1].spec.pe32plus = true;
-    cases[2].spec.table_key = "040704e4";
-    cases[3].spec.no_var_file_info = true;
-    cases[4].spec.no_file_version = true;
-    cases[5].spec.no_resource = true;
-    cases[6].spec.file_version = "4.5.6.7 (build 89)";
-    cases[6].spec.language = 0x0407;
-    cases[6].spec.code_page = 0x04e4;
+    cases[1].options.pe32plus = true;
+    cases[2].options.table_key = "040704e4";
+    cases[3].options.no_var_file_info = true;
+    cases[4].options.no_file_version = true;
+    cases[5].options.no_resource = true;
+    cases[6].options.file_version = "4.5.6.7 (build 89)";
+    cases[6].options.language = 0x0407;
+    cases[6].options.code_page = 0x04e4;
     for (auto &c : cases) {
         std::string native = dir.path() + "/" + c.name;
-        ASSERT_EQ(pe_write_file(native.c_str(), c.spec), 1) << c.name;
+        ASSERT_EQ(pe_write_file(native.c_str(), c.options), 1) << c.name;
         EXPECT_EQ(version_or_none(windows_path(native)), c.expected ? c.expected : "<none>") << c.name;
     }
 }

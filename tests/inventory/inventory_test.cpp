@@ -47,10 +47,10 @@ std::vector<std::string> lines_of(const std::string &text)
 
 std::string pe_bytes(const std::string &version, bool with_resource = true)
 {
-    pe_spec spec;
-    spec.file_version = version;
-    spec.no_resource = !with_resource;
-    std::vector<unsigned char> image = pe_image(spec);
+    pe_options options;
+    options.file_version = version;
+    options.no_resource = !with_resource;
+    std::vector<unsigned char> image = pe_image(options);
     return std::string(image.begin(), image.end());
 }
 

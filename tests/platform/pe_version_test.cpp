@@ -116,18 +116,18 @@ std::string query_text(const bytes &b, const char *path, int *kind = nullptr)
 TEST(PeFind, FindsTheResourceInBothForms)
 {
     for (bool plus : {false, true}) {
-        pe_spec spec;
-        spec.pe32plus = plus;
+        pe_options options;
+        options.pe32plus = plus;
         pe_layout layout;
-        bytes img = pe_image(spec, &layout);
+        bytes img = pe_image(options, &layout);
         size_t off = 0;
         size_t size = 0;
         ASSERT_TRUE(pe_find_version_resource(img.data(), img.size(), &off, &size)) << plus;
         EXPECT_EQ(layout.data, off);
         EXPECT_EQ(layout.data_size, size);
 
-        spec.no_resource = true;
-        EXPECT_FALSE(found(pe_image(spec))) << plus;
+        options.no_resource = true;
+        EXPECT_FALSE(found(pe_image(options))) << plus;
     }
     EXPECT_FALSE(found(bytes()));
     EXPECT_FALSE(found(bytes{'M'}));
@@ -140,10 +140,10 @@ TEST(PeFind, FindsTheResourceInBothForms)
 TEST(PeFind, TruncatedImagesGiveNothing)
 {
     for (bool plus : {false, true}) {
-        pe_spec spec;
-        spec.pe32plus = plus;
+        pe_options options;
+        options.pe32plus = plus;
         pe_layout layout;
-        bytes img = pe_image(spec, &layout);
+        bytes img = pe_image(options, &layout);
         size_t data_end = layout.data + layout.data_size;
         for (size_t cut = 0; cut <= img.size(); cut++) {
             // A copy of exactly cut bytes, so that the sanitizer sees any read past it.
@@ -156,7 +156,7 @@ TEST(PeFind, TruncatedImagesGiveNothing)
 TEST(PeFind, BadHeadersGiveNothing)
 {
     pe_layout l;
-    const bytes good = pe_image(pe_spec(), &l);
+    const bytes good = pe_image(pe_options(), &l);
     ASSERT_TRUE(found(good));
     const size_t dirs = l.resource_entry - 16; // the optional header's data directories
     struct change {
@@ -204,7 +204,7 @@ TEST(PeFind, BadHeadersGiveNothing)
 TEST(PeFind, DirectoryCyclesAndHugeCountsGiveNothing)
 {
     pe_layout l;
-    const bytes good = pe_image(pe_spec(), &l);
+    const bytes good = pe_image(pe_options(), &l);
     const size_t root = l.resource_dir;
     // The three directories sit at 0x00, 0x18 and 0x30: counts at +12 and +14, the one
     // entry's name at +16 and target at +20.

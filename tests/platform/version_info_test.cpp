@@ -48,9 +48,9 @@ class VersionInfo : public ::testing::Test {
         ASSERT_EQ(data.size(), written);
     }
 
-    void write(const pe_spec &spec)
+    void write(const pe_options &options)
     {
-        bytes img = pe_image(spec);
+        bytes img = pe_image(options);
         ASSERT_FALSE(img.empty());
         write(img);
     }
@@ -104,10 +104,10 @@ class VersionInfo : public ::testing::Test {
 TEST_F(VersionInfo, ReadsTheFileVersionOfBothForms)
 {
     for (bool plus : {false, true}) {
-        pe_spec spec;
-        spec.pe32plus = plus;
-        spec.file_version = "1.2.3.4";
-        write(spec);
+        pe_options options;
+        options.pe32plus = plus;
+        options.file_version = "1.2.3.4";
+        write(options);
         EXPECT_EQ("1.2.3.4", file_version()) << plus;
 
         bytes b = block();
@@ -139,12 +139,12 @@ TEST_F(VersionInfo, ReadsTheFileVersionOfBothForms)
 
 TEST_F(VersionInfo, OnlyTheFirstTranslationsTableCounts)
 {
-    pe_spec spec;
-    spec.file_version = "9.8";
-    spec.language = 0x0407;
-    spec.code_page = 0x04e4;
-    spec.table_key = "040904b0";
-    write(spec);
+    pe_options options;
+    options.file_version = "9.8";
+    options.language = 0x0407;
+    options.code_page = 0x04e4;
+    options.table_key = "040904b0";
+    write(options);
     EXPECT_EQ("<none>", file_version());
     bytes b = block();
     EXPECT_EQ("<none>", text(b, "\\StringFileInfo\\040704e4\\FileVersion"));
@@ -153,34 +153,34 @@ TEST_F(VersionInfo, OnlyTheFirstTranslationsTableCounts)
 
 TEST_F(VersionInfo, LongTextsComeBackWhole)
 {
-    pe_spec spec;
-    spec.file_version = std::string(199, '7') + "x";
-    write(spec);
-    EXPECT_EQ(spec.file_version, file_version());
+    pe_options options;
+    options.file_version = std::string(199, '7') + "x";
+    write(options);
+    EXPECT_EQ(options.file_version, file_version());
 
     // A text as long as a resource can hold.
-    spec.file_version = std::string(32000, 'v');
-    write(spec);
-    EXPECT_EQ(spec.file_version, file_version());
+    options.file_version = std::string(32000, 'v');
+    write(options);
+    EXPECT_EQ(options.file_version, file_version());
 }
 
 TEST_F(VersionInfo, MissingPartsGiveNothing)
 {
-    pe_spec spec;
-    spec.no_resource = true;
-    write(spec);
+    pe_options options;
+    options.no_resource = true;
+    write(options);
     EXPECT_EQ(0u, plat_file_version_info_size("C:\\x\\a.exe"));
 
-    spec = pe_spec();
-    spec.no_var_file_info = true;
-    write(spec);
+    options = pe_options();
+    options.no_var_file_info = true;
+    write(options);
     EXPECT_EQ("<none>", file_version());
     bytes b = block();
     EXPECT_EQ("1.0.0.0", text(b, "\\StringFileInfo\\040904b0\\FileVersion"));
 
-    spec = pe_spec();
-    spec.no_file_version = true;
-    write(spec);
+    options = pe_options();
+    options.no_file_version = true;
+    write(options);
     EXPECT_EQ("<none>", file_version());
 
     for (const char *content : {"", "M", "MZ", "This is a text file.\r\n"})
@@ -196,7 +196,7 @@ TEST_F(VersionInfo, MissingPartsGiveNothing)
     EXPECT_EQ(0u, plat_file_version_info_size("C:\\x\\pipe.exe"));
 
     // A block smaller than the size asked for is refused.
-    write(pe_spec());
+    write(pe_options());
     uint32_t size = plat_file_version_info_size("\\X\\A.EXE");
     ASSERT_GT(size, 0u);
     bytes small(size - 1);
@@ -206,7 +206,7 @@ TEST_F(VersionInfo, MissingPartsGiveNothing)
 TEST_F(VersionInfo, CorruptFilesGiveNothing)
 {
     pe_layout l;
-    const bytes good = pe_image(pe_spec(), &l);
+    const bytes good = pe_image(pe_options(), &l);
     const size_t data_end = l.data + l.data_size;
     for (size_t cut = 0; cut < good.size(); cut++) {
         write(bytes(good.begin(), good.begin() + static_cast<long>(cut)));
@@ -235,7 +235,7 @@ TEST_F(VersionInfo, ResourceFarIntoALargeFile)
     // The resource section moved to 3 GiB into a sparse file: found by seeking, with
     // no need to read what lies before it.
     pe_layout l;
-    bytes img = pe_image(pe_spec(), &l);
+    bytes img = pe_image(pe_options(), &l);
     const uint64_t far = 3ull << 30;
     const size_t raw = l.resource_dir;
     for (int i = 0; i < 4; i++)
