@@ -25,6 +25,21 @@ bool test_host::simulated()
 #endif
 }
 
+#ifdef _WIN32
+// Runs Windows' reg.exe with the arguments and waits for it.
+static void run_reg(const std::string &arguments)
+{
+    std::string line = "C:\\windows\\system32\\reg.exe " + arguments;
+    std::vector<char> cmd(line.begin(), line.end());
+    cmd.push_back('\0');
+    plat_process p = plat_start_process("C:\\windows\\system32\\reg.exe", cmd.data(), nullptr);
+    if (p) {
+        plat_wait_process(p, 60000);
+        plat_close_process(p);
+    }
+}
+#endif
+
 test_host::test_host()
 {
 #ifndef _WIN32
@@ -57,14 +72,7 @@ test_host::~test_host()
         fs::remove(*it, ec);
     }
     for (auto it = created_keys_.rbegin(); it != created_keys_.rend(); ++it) {
-        std::string line = "C:\\windows\\system32\\reg.exe delete \"HKLM\\" + *it + "\" /f";
-        std::vector<char> cmd(line.begin(), line.end());
-        cmd.push_back('\0');
-        plat_process p = plat_start_process("C:\\windows\\system32\\reg.exe", cmd.data(), nullptr);
-        if (p) {
-            plat_wait_process(p, 60000);
-            plat_close_process(p);
-        }
+        run_reg("delete \"HKLM\\" + *it + "\" /f");
     }
 #endif
 }
@@ -128,14 +136,7 @@ void test_host::registry(const std::string &reg_text)
         wide += '\0';
     }
     write_file(file.string(), wide);
-    std::string line = "C:\\windows\\system32\\reg.exe import \"" + file.string() + "\"";
-    std::vector<char> cmd(line.begin(), line.end());
-    cmd.push_back('\0');
-    plat_process p = plat_start_process("C:\\windows\\system32\\reg.exe", cmd.data(), nullptr);
-    if (p) {
-        plat_wait_process(p, 60000);
-        plat_close_process(p);
-    }
+    run_reg("import \"" + file.string() + "\"");
     std::error_code ec;
     fs::remove(file, ec);
 #endif
