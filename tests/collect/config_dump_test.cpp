@@ -11,11 +11,6 @@
 
 namespace {
 
-std::string banner(const std::string &name)
-{
-    return std::string(37, '-') + " " + name + " " + std::string(39 - name.size(), '-') + "\n";
-}
-
 void forget_entries()
 {
     voip_dir[0] = '\0';
@@ -92,8 +87,8 @@ TEST(ConfigDump, TimeCfgFilesFollowInTheirOrder)
     host.file(in_install("x_a.cfg"), "# x\r\nprefixed\r\n");
     host.file(in_install("a.cfg"), "plain\r\n\r\n");
     host.file(in_install("b.cfg"), "bee\r\n");
-    EXPECT_EQ(pbxcfg_section(), lf_lines(cfg) + banner("x_a.cfg") + "prefixed\n" + banner("a.cfg") + "plain\n" +
-                                    banner("b.cfg") + "bee\n" + banner("missing.cfg") +
+    EXPECT_EQ(pbxcfg_section(), lf_lines(cfg) + banner_line("x_a.cfg") + "prefixed\n" + banner_line("a.cfg") + "plain\n" +
+                                    banner_line("b.cfg") + "bee\n" + banner_line("missing.cfg") +
                                     "Error: can't open file 'C:\\TelinvCollect\\inst\\missing.cfg'\n");
     EXPECT_EQ(time_cfg_list.next, &time_cfg_list); // drained
     EXPECT_EQ(report_of(dump_time_cfg_files), "");

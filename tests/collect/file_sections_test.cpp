@@ -11,18 +11,6 @@
 
 namespace {
 
-std::string banner(const std::string &name)
-{
-    return std::string(37, '-') + " " + name + " " + std::string(39 - name.size(), '-') + "\n";
-}
-
-std::string system_dir()
-{
-    char buf[520];
-    uint32_t n = plat_system_directory(buf, sizeof buf - 1);
-    return n > 0 && n < sizeof buf ? std::string(buf) : std::string();
-}
-
 } // namespace
 
 TEST(FileSection, BlankCommentAndCrRules)
@@ -108,14 +96,14 @@ TEST(FileSection, VoipFiles)
     text_copy(voip_dir, sizeof voip_dir, "C:\\TelinvCollect\\voip");
     std::string none;
     for (const char *n : names)
-        none += banner(n) + "Error: can't open file 'C:\\TelinvCollect\\voip\\" + n + "'\n";
+        none += banner_line(n) + "Error: can't open file 'C:\\TelinvCollect\\voip\\" + n + "'\n";
     EXPECT_EQ(report_of(dump_voip_files), none);
 
     host.file("C:\\TelinvCollect\\voip\\STUN.TXT", "# stun\r\nstun.example 3478\r\n");
     host.file("C:\\TelinvCollect\\voip\\RESOLV.CONF", "nameserver 10.0.0.2\n\n");
     std::string some;
     for (const char *n : names) {
-        some += banner(n);
+        some += banner_line(n);
         if (std::string(n) == "STUN.TXT")
             some += "stun.example 3478\n";
         else if (std::string(n) == "RESOLV.CONF")
@@ -155,7 +143,7 @@ TEST(FileSection, LongPathsAreCutNotOverrun)
     EXPECT_EQ(std::string(voip_dir).size(), VOIP_DIR_SIZE - 1u);
     std::string out = report_of(dump_voip_files);
     // Every path is cut at 775 characters: the message shows the cut path.
-    std::string first = banner("CFG.TCL") + "Error: can't open file '" + long_dir.substr(0, 775) + "'\n";
+    std::string first = banner_line("CFG.TCL") + "Error: can't open file '" + long_dir.substr(0, 775) + "'\n";
     EXPECT_EQ(out.substr(0, first.size()), first);
     voip_dir[0] = '\0';
 

@@ -5,6 +5,7 @@
 
 #include "install/install.h"
 #include "test_host.h"
+#include "test_support.h"
 
 namespace {
 
@@ -17,13 +18,6 @@ std::string located(int kind, const char *name)
     std::memset(dest, 'x', sizeof dest);
     locate_file(kind, dest, name);
     return dest;
-}
-
-std::string system_dir()
-{
-    char buf[520];
-    uint32_t n = plat_system_directory(buf, sizeof buf - 1);
-    return n > 0 && n < sizeof buf ? std::string(buf) : std::string();
 }
 
 } // namespace

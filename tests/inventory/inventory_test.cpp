@@ -54,13 +54,6 @@ std::string pe_bytes(const std::string &version, bool with_resource = true)
     return std::string(image.begin(), image.end());
 }
 
-std::string system_dir()
-{
-    char buf[520];
-    uint32_t n = plat_system_directory(buf, sizeof buf - 1);
-    return n > 0 && n < sizeof buf ? std::string(buf) : std::string();
-}
-
 void install_at(test_host &host, const std::string &dir)
 {
     std::string escaped;

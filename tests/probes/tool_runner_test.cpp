@@ -28,13 +28,6 @@ struct short_limit {
     ~short_limit() { tool_time_limit_ms = TOOL_TIME_LIMIT_MS; }
 };
 
-std::string system_dir()
-{
-    char buf[PLAT_MAX_PATH];
-    uint32_t n = plat_system_directory(buf, sizeof buf);
-    return n > 0 && n < sizeof buf ? std::string(buf) : std::string();
-}
-
 // A capture file as the probes make one; its name in name.
 plat_handle new_capture(std::string *name)
 {

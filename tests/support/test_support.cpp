@@ -142,3 +142,15 @@ std::string report_of(const std::function<void(FILE *)> &fill, bool *crlf_ok)
     }
     return lf_lines(raw);
 }
+
+std::string system_dir()
+{
+    char buf[520];
+    uint32_t n = plat_system_directory(buf, sizeof buf - 1);
+    return n > 0 && n < sizeof buf - 1 ? std::string(buf) : std::string();
+}
+
+std::string banner_line(const std::string &name)
+{
+    return std::string(37, '-') + " " + name + " " + std::string(39 - name.size(), '-') + "\n";
+}

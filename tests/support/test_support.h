@@ -41,6 +41,12 @@ void write_file(const std::string &native_path, const std::string &bytes);
 // LF; crlf_ok tells whether every LF was preceded by CR on the disk.
 std::string report_of(const std::function<void(FILE *)> &fill, bool *crlf_ok = nullptr);
 
+// The system directory as the platform gives it ("" when it can't).
+std::string system_dir();
+
+// The banner line of a section name of 2 to 39 characters, with its line feed.
+std::string banner_line(const std::string &name);
+
 // Turns CR LF into LF.
 std::string lf_lines(const std::string &text);
 
