@@ -13,11 +13,17 @@ static bool is_string_kind(uint32_t type)
     return type == PLAT_REG_SZ || type == PLAT_REG_EXPAND_SZ || type == PLAT_REG_MULTI_SZ;
 }
 
-int reg_read_value(plat_root root, const char *sub_key, const char *value_name, uint32_t wanted_type,
-                   void *dest, uint32_t capacity)
+// The access mask for a view: the view flag only where a view other than the own is asked.
+static uint32_t view_access(uint32_t access, reg_view view)
+{
+    return view == REG_VIEW_64 ? access | PLAT_KEY_WOW64_64KEY : access;
+}
+
+int reg_read_value(plat_root root, const char *sub_key, const char *value_name, uint32_t wanted_type, void *dest,
+                   uint32_t capacity, reg_view view)
 {
     plat_key key = nullptr;
-    if (plat_reg_open(root, sub_key, PLAT_KEY_QUERY_VALUE, &key) != PLAT_ERROR_SUCCESS)
+    if (plat_reg_open(root, sub_key, view_access(PLAT_KEY_QUERY_VALUE, view), &key) != PLAT_ERROR_SUCCESS)
         return -1;
     uint32_t type = PLAT_REG_NONE;
     uint32_t size = capacity;
@@ -109,10 +115,10 @@ static void copy_cut(char *dest, uint32_t size, const char *text)
     dest[n] = '\0';
 }
 
-int reg_subkey_name(const char *key_path, uint32_t position, char *name)
+int reg_subkey_name(const char *key_path, uint32_t position, char *name, reg_view view)
 {
     plat_key key = nullptr;
-    if (plat_reg_open(PLAT_HKEY_LOCAL_MACHINE, key_path, PLAT_KEY_READ, &key) != PLAT_ERROR_SUCCESS)
+    if (plat_reg_open(PLAT_HKEY_LOCAL_MACHINE, key_path, view_access(PLAT_KEY_READ, view), &key) != PLAT_ERROR_SUCCESS)
         return 0;
     long rc = plat_reg_enum_key(key, position, name, SUBKEY_NAME_SIZE);
     plat_reg_close(key);
@@ -122,17 +128,18 @@ int reg_subkey_name(const char *key_path, uint32_t position, char *name)
     return 1;
 }
 
-int reg_subkey_value(const char *key_path, uint32_t position, const char *value_name, char *dest, uint32_t size)
+int reg_subkey_value(const char *key_path, uint32_t position, const char *value_name, char *dest, uint32_t size,
+                     reg_view view)
 {
     char name[SUBKEY_NAME_SIZE];
-    if (!reg_subkey_name(key_path, position, name))
+    if (!reg_subkey_name(key_path, position, name, view))
         return 0;
 
     char path[SUBKEY_PATH_SIZE];
     std::snprintf(path, sizeof path, "%s\\%s", key_path, name);
     if (size > 0) {
         dest[0] = '\0';
-        int n = reg_read_value(PLAT_HKEY_LOCAL_MACHINE, path, value_name, PLAT_REG_SZ, dest, size);
+        int n = reg_read_value(PLAT_HKEY_LOCAL_MACHINE, path, value_name, PLAT_REG_SZ, dest, size, view);
         if (n > 0) {
             // The text ends at its stored count; one that fills the destination without a
             // terminator loses its last character.
@@ -144,16 +151,17 @@ int reg_subkey_value(const char *key_path, uint32_t position, const char *value_
     return 1;
 }
 
-int reg_nested_value(const char *key_path, uint32_t position, const char *value_name, char *dest, uint32_t size)
+int reg_nested_value(const char *key_path, uint32_t position, const char *value_name, char *dest, uint32_t size,
+                     reg_view view)
 {
-    int r = reg_subkey_value(key_path, position, value_name, dest, size);
+    int r = reg_subkey_value(key_path, position, value_name, dest, size, view);
     if (r != 1)
         return r;
     // Down the chain of first children, two levels at most.
     for (int level = 0; level < 2; level++) {
         char path[SUBKEY_PATH_SIZE];
         copy_cut(path, sizeof path, dest);
-        r = reg_subkey_value(path, 0, value_name, dest, size);
+        r = reg_subkey_value(path, 0, value_name, dest, size, view);
         if (r == 2)
             return 2;
         if (r == 0)

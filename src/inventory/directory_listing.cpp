@@ -53,8 +53,9 @@ void list_directory(FILE *report, const char *dir)
     int len = std::snprintf(pattern, sizeof pattern, "%s\\*", dir);
     if (len < 0 || len >= SEARCH_PATTERN_SIZE)
         return;
+    char native[SEARCH_PATTERN_SIZE + 16];
     plat_find_data entry;
-    plat_find search = plat_find_first(pattern, &entry);
+    plat_find search = plat_find_first(native_file_path(pattern, native, sizeof native), &entry);
     if (!search)
         return;
     do {

@@ -9,7 +9,38 @@
 #include "install/install.h"
 #include "platform/platform.h"
 
-enum { GSM_DIR_SIZE = 512 };
+enum { GSM_DIR_SIZE = 512, NATIVE_PATH_SIZE = LOCATE_PATH_SIZE + 16 };
+
+static bool starts_with_folded(const char *text, const char *prefix, size_t n)
+{
+    for (size_t i = 0; i < n; i++) {
+        char a = (text[i] >= 'a' && text[i] <= 'z') ? static_cast<char>(text[i] - 32) : text[i];
+        char b = (prefix[i] >= 'a' && prefix[i] <= 'z') ? static_cast<char>(prefix[i] - 32) : prefix[i];
+        if (a != b)
+            return false;
+    }
+    return true;
+}
+
+const char *native_file_path(const char *path, char *out, size_t size)
+{
+    char native_dir[PLAT_MAX_PATH];
+    if (plat_native_system_directory(native_dir, sizeof native_dir) == 0)
+        return path;
+    char system_dir[PLAT_MAX_PATH];
+    uint32_t len = plat_system_directory(system_dir, sizeof system_dir);
+    if (len == 0 || len >= sizeof system_dir)
+        return path;
+    // Windows compares names without regard to case; the separator after the directory
+    // keeps "system32x" from counting as the system directory.
+    if (std::strlen(path) < len || !starts_with_folded(path, system_dir, len) ||
+        (path[len] != '\\' && path[len] != '\0'))
+        return path;
+    int n = std::snprintf(out, size, "%s%s", native_dir, path + len);
+    if (n < 0 || static_cast<size_t>(n) >= size)
+        return path;
+    return out;
+}
 
 int32_t file_size(const char *path)
 {
@@ -28,9 +59,12 @@ void print_inventory_line(FILE *report, int kind, const char *name)
 {
     char path[LOCATE_PATH_SIZE];
     locate_file(kind, path, name);
-    const char *version = file_version(path);
+    char native[NATIVE_PATH_SIZE];
+    const char *read_path = native_file_path(path, native, sizeof native);
+    const char *version = file_version(read_path);
     // The version text lives in file_version's buffer: printed before any further lookup.
-    std::fprintf(report, "%-55s %-10s %9d\n", path, version ? version : "Not Found", static_cast<int>(file_size(path)));
+    std::fprintf(report, "%-55s %-10s %9d\n", path, version ? version : "Not Found",
+                 static_cast<int>(file_size(read_path)));
 }
 
 static void print_group(FILE *report, int kind, const char *const *names)

@@ -43,10 +43,13 @@ typedef struct plat_key_s *plat_key;
 typedef int plat_root;
 enum { PLAT_HKEY_LOCAL_MACHINE = 2 };
 
-// Access rights.
+// Access rights, and the registry view flag: with PLAT_KEY_WOW64_64KEY a 32-bit program on
+// 64-bit Windows opens the key in the 64-bit view instead of its own 32-bit view. Only
+// give it where plat_is_wow64 says so: Windows 2000 and earlier do not know the flag.
 enum : uint32_t {
     PLAT_KEY_QUERY_VALUE = 0x0001u,
-    PLAT_KEY_READ = 0x20019u
+    PLAT_KEY_READ = 0x20019u,
+    PLAT_KEY_WOW64_64KEY = 0x0100u
 };
 
 // Value types.
@@ -83,6 +86,25 @@ int plat_os_version(uint32_t *major, uint32_t *minor);
 
 // GetVersion: major version in the low byte, minor version in the next byte.
 uint32_t plat_get_version(void);
+
+// ---------------------------------------------------------------------------------------
+// A 32-bit program on 64-bit Windows (WOW64).
+//
+// Windows shows such a program its own registry view (HKLM\SOFTWARE is redirected to
+// SOFTWARE\Wow6432Node) and its own system directory (system32 is redirected to
+// SysWOW64), while the files and most of the programs that the report looks for are the
+// native system's.
+
+// 1 when the program is a 32-bit process on 64-bit Windows (IsWow64Process, looked up at
+// run time); 0 otherwise, also where the system can't tell.
+int plat_is_wow64(void);
+
+// The directory through which this program reaches the native system directory when it
+// is shown another one: "<Windows directory>\Sysnative" for a 32-bit program on 64-bit
+// Windows (Windows Vista and later have that alias). The length written; 0 when the
+// program sees the native system directory as it is (a 64-bit program, 32-bit Windows),
+// when there is no alias, or when it does not fit cap - 1 characters.
+uint32_t plat_native_system_directory(char *buf, uint32_t cap);
 
 // ---------------------------------------------------------------------------------------
 // Version resources (GetFileVersionInfoSizeA, GetFileVersionInfoA, VerQueryValueA).

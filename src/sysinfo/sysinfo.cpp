@@ -3,7 +3,12 @@
 // installed updates, service pack, hotfixes and installed programs.
 #include "sysinfo/sysinfo.h"
 
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+
+#include "collect/ring_list.h"
 
 #include "install/install.h"
 #include "platform/platform.h"
@@ -59,43 +64,159 @@ static void write_memory_line(FILE *report)
     std::fprintf(report, "%-18s %sMb\n", "PhysicalMemory:", figure);
 }
 
+// ---------------------------------------------------------------------------------------
+// The system's lists: installed updates, hotfixes and installed programs, one subkey of a
+// key per entry.
+//
+// A 32-bit program on 64-bit Windows is shown the 32-bit view of these keys, while 64-bit
+// software, and most of what a 64-bit Windows Server has installed, is registered in the
+// 64-bit view. So under WOW64 each list is walked in the program's own view first, then
+// in the 64-bit view, where a subkey whose name the first walk gave is left out.
+
+// Writes the line of the list's entry at a position, if it has one. 0 when there is no
+// subkey at the position (the walk ends there); else 1, with *wrote 1 when a line was
+// written.
+typedef int (*list_entry_fn)(FILE *report, uint32_t position, reg_view view, int *wrote);
+
+struct system_list {
+    const char *key_path;
+    list_entry_fn entry;
+};
+
+// What the walks of a list reached: subkeys, and lines written.
+struct list_count {
+    uint32_t positions;
+    uint32_t lines;
+};
+
+// A subkey name that the walk in the program's own view gave.
+struct seen_name {
+    ring_node links;
+    char name[SUBKEY_NAME_SIZE];
+};
+
+static bool same_name(const char *a, const char *b)
+{
+    for (;; a++, b++) {
+        char x = (*a >= 'a' && *a <= 'z') ? static_cast<char>(*a - 32) : *a;
+        char y = (*b >= 'a' && *b <= 'z') ? static_cast<char>(*b - 32) : *b;
+        if (x != y)
+            return false;
+        if (x == '\0')
+            return true;
+    }
+}
+
+static int seen_name_match(ring_node *element, intptr_t name)
+{
+    return same_name(reinterpret_cast<seen_name *>(element)->name, reinterpret_cast<const char *>(name)) ? 0 : 1;
+}
+
+// Remembers a name; without memory for it the name is not remembered, and its entry may
+// show a second time from the 64-bit view.
+static void remember_name(ring_node *seen, const char *name)
+{
+    seen_name *entry = static_cast<seen_name *>(std::calloc(1, sizeof(seen_name)));
+    if (!entry)
+        return;
+    std::snprintf(entry->name, sizeof entry->name, "%s", name);
+    ring_insert_before(seen, &entry->links);
+}
+
+static void forget_names(ring_node *seen)
+{
+    while (ring_node *node = ring_pop_first(seen))
+        std::free(reinterpret_cast<seen_name *>(node));
+}
+
+// One walk of a list in one view. With seen: in the own view each subkey's name is
+// remembered there; in the 64-bit view a subkey whose name is there is passed over.
+static void walk_list(FILE *report, const system_list &list, reg_view view, ring_node *seen, list_count *count)
+{
+    for (uint32_t position = 0;; position++) {
+        char name[SUBKEY_NAME_SIZE];
+        if (seen) {
+            if (!reg_subkey_name(list.key_path, position, name, view))
+                break;
+            if (view == REG_VIEW_64 && ring_find(seen, seen_name_match, reinterpret_cast<intptr_t>(name))) {
+                count->positions++;
+                continue;
+            }
+        }
+        int wrote = 0;
+        if (!list.entry(report, position, view, &wrote))
+            break;
+        count->positions++;
+        count->lines += static_cast<uint32_t>(wrote);
+        if (seen && view == REG_VIEW_OWN)
+            remember_name(seen, name);
+    }
+}
+
+// Writes a list's lines from the program's own view and, under WOW64, the 64-bit view.
+static list_count write_list(FILE *report, const system_list &list)
+{
+    list_count count = {0, 0};
+    if (!plat_is_wow64()) {
+        walk_list(report, list, REG_VIEW_OWN, nullptr, &count);
+        return count;
+    }
+    ring_node seen;
+    ring_init(&seen);
+    walk_list(report, list, REG_VIEW_OWN, &seen, &count);
+    walk_list(report, list, REG_VIEW_64, &seen, &count);
+    forget_names(&seen);
+    return count;
+}
+
+// A product's first description down its chain of first children.
+static int update_entry(FILE *report, uint32_t position, reg_view view, int *wrote)
+{
+    int r = reg_nested_value(updates_key, position, "Description", value, sizeof value, view);
+    if (r == 2) {
+        std::fprintf(report, "%-18s %s\n", "Updates:", value);
+        *wrote = 1;
+    }
+    return r != 0;
+}
+
+static int hotfix_entry(FILE *report, uint32_t position, reg_view view, int *wrote)
+{
+    char name[SUBKEY_NAME_SIZE];
+    if (!reg_subkey_name(hotfix_key, position, name, view))
+        return 0;
+    std::fprintf(report, "%-18s %s\n", "Hotfix:", name);
+    *wrote = 1;
+    return 1;
+}
+
+// An uninstall entry without a display name writes nothing; the list goes on.
+static int installed_entry(FILE *report, uint32_t position, reg_view view, int *wrote)
+{
+    int r = reg_subkey_value(uninstall_key, position, "DisplayName", value, sizeof value, view);
+    if (r == 2) {
+        std::fprintf(report, "%-18s %s\n", "Installed:", value);
+        *wrote = 1;
+    }
+    return r != 0;
+}
+
+static const system_list updates_list = {updates_key, update_entry};
+static const system_list hotfix_list = {hotfix_key, hotfix_entry};
+static const system_list installed_list = {uninstall_key, installed_entry};
+
+// The updates end with an empty line once a walk has reached a product, also when no
+// description was found.
 static void write_updates(FILE *report)
 {
-    uint32_t position = 0;
-    for (;; position++) {
-        int r = reg_nested_value(updates_key, position, "Description", value, sizeof value);
-        if (r == 0)
-            break;
-        if (r == 2)
-            std::fprintf(report, "%-18s %s\n", "Updates:", value);
-    }
-    if (position > 0)
+    if (write_list(report, updates_list).positions > 0)
         std::fputs("\n", report);
 }
 
 static void write_hotfixes(FILE *report)
 {
-    int written = 0;
-    for (uint32_t position = 0;; position++) {
-        char name[SUBKEY_NAME_SIZE];
-        if (!reg_subkey_name(hotfix_key, position, name))
-            break;
-        std::fprintf(report, "%-18s %s\n", "Hotfix:", name);
-        written = 1;
-    }
-    if (written)
+    if (write_list(report, hotfix_list).lines > 0)
         std::fputs("\n", report);
-}
-
-static void write_installed_programs(FILE *report)
-{
-    for (uint32_t position = 0;; position++) {
-        int r = reg_subkey_value(uninstall_key, position, "DisplayName", value, sizeof value);
-        if (r == 0)
-            break;
-        if (r == 2)
-            std::fprintf(report, "%-18s %s\n", "Installed:", value);
-    }
 }
 
 void dump_sysinfo(FILE *report)
@@ -141,5 +262,5 @@ void dump_sysinfo(FILE *report)
     if (os_version_major >= 4)
         write_hotfixes(report);
 
-    write_installed_programs(report);
+    write_list(report, installed_list);
 }

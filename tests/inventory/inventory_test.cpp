@@ -210,3 +210,55 @@ TEST(VersionSection, HeadingGroupsAndGsmListing)
     EXPECT_EQ(lines[59].substr(0, 45), left("gsmload.cfg", 44) + " ");
     EXPECT_EQ(lines[59].substr(65), right("8", 11));
 }
+
+TEST(NativeFilePath, SystemDirectoryPathsUnderWow64)
+{
+    test_host host;
+    char out[64];
+    const char drivers[] = "C:\\windows\\system32\\drivers\\x.sys";
+    // Without WOW64 (the host as it is; the Windows builds under wine64) every path is
+    // read as it is.
+    EXPECT_EQ(native_file_path(drivers, out, sizeof out), drivers);
+    if (!host.play_wow64())
+        GTEST_SKIP() << "a 64-bit program is no 32-bit program on 64-bit Windows";
+    EXPECT_STREQ(native_file_path(drivers, out, sizeof out), "C:\\windows\\Sysnative\\drivers\\x.sys");
+    // Names compare without regard to case; the directory itself counts.
+    EXPECT_STREQ(native_file_path("c:\\WINDOWS\\System32\\pbxtsp.tsp", out, sizeof out),
+                 "C:\\windows\\Sysnative\\pbxtsp.tsp");
+    EXPECT_STREQ(native_file_path("C:\\windows\\system32", out, sizeof out), "C:\\windows\\Sysnative");
+    // Other paths, a longer name that begins the same, and a path that would not fit.
+    const char *const unchanged[] = {"C:\\windows\\system32x\\a", "C:\\windows\\syswow64\\a",
+                                     "D:\\windows\\system32\\a", "C:\\windows\\system3",
+                                     "C:\\Program Files\\pbx\\pbxserv.exe"};
+    for (const char *path : unchanged)
+        EXPECT_EQ(native_file_path(path, out, sizeof out), path) << path;
+    const std::string longer = "C:\\windows\\system32\\" + std::string(60, 'n');
+    EXPECT_EQ(native_file_path(longer.c_str(), out, sizeof out), longer.c_str());
+}
+
+TEST(VersionSection, Wow64ReadsTheNativeSystemDirectory)
+{
+    scratch_dir dir;
+    test_host host;
+    if (!host.play_wow64())
+        GTEST_SKIP() << "a 64-bit program is no 32-bit program on 64-bit Windows";
+    install_at(host, install_root);
+    // The files really installed stand in the native system32; SysWOW64, which a 32-bit
+    // program is shown for it, has other files or none.
+    std::string driver = pe_bytes("3.4.2.0");
+    host.file("C:\\windows\\system32\\drivers\\isdnctl.sys", driver);
+    host.file("C:\\windows\\SysWOW64\\pbxtsp.tsp", pe_bytes("9.9.9.9"));
+    host.file("C:\\windows\\SysWOW64\\drivers\\isdnbus.sys", pe_bytes("9.9.9.9"));
+    host.file("C:\\windows\\system32\\drivers\\isdn\\gsm\\gsmports.cfg", "port=1\r\n");
+    host.file("C:\\windows\\SysWOW64\\drivers\\isdn\\gsm\\wow.cfg", "x\r\n");
+
+    std::vector<std::string> lines = lines_of(report_of(write_version_section));
+    ASSERT_EQ(lines.size(), 1u + 52u + 5u + 2u);
+    // The paths print as the system directory, as before.
+    EXPECT_EQ(lines[31] + "\n", inventory_line("C:\\windows\\system32\\pbxtsp.tsp", "Not Found", 0));
+    EXPECT_EQ(lines[34] + "\n", inventory_line("C:\\windows\\system32\\drivers\\isdnctl.sys", "3.4.2.0",
+                                               static_cast<long long>(driver.size())));
+    EXPECT_EQ(lines[35] + "\n", inventory_line("C:\\windows\\system32\\drivers\\isdnbus.sys", "Not Found", 0));
+    EXPECT_EQ(lines[58].substr(0, 59), left("C:\\windows\\system32\\drivers\\isdn\\gsm", 59));
+    EXPECT_EQ(lines[59].substr(0, 45), left("gsmports.cfg", 44) + " ");
+}

@@ -44,8 +44,8 @@ test_host::test_host()
 {
 #ifndef _WIN32
     static unsigned counter = 0;
-    fs::path dir = fs::temp_directory_path() /
-                   ("telinv-host-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
+    fs::path dir =
+        fs::temp_directory_path() / ("telinv-host-" + std::to_string(getpid()) + "-" + std::to_string(++counter));
     std::error_code ec;
     fs::remove_all(dir, ec);
     fs::create_directories(dir / "c" / "windows" / "system32", ec);
@@ -143,10 +143,23 @@ void test_host::registry(const std::string &reg_text)
     install_reset_cache();
 }
 
+bool test_host::play_wow64()
+{
+#ifndef _WIN32
+    std::error_code ec;
+    fs::create_directories(fs::path(root_) / "c" / "windows" / "syswow64", ec);
+    host_reset();
+    install_reset_cache();
+    return !ec;
+#else
+    return false;
+#endif
+}
+
 std::string test_host::native(const std::string &windows_path) const
 {
 #ifndef _WIN32
-    return host_map_path(windows_path.c_str());
+    return host_native_path(windows_path.c_str());
 #else
     return windows_path;
 #endif

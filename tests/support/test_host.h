@@ -15,7 +15,7 @@
 #include <vector>
 
 class test_host {
-public:
+  public:
     test_host();
     ~test_host();
     test_host(const test_host &) = delete;
@@ -33,11 +33,16 @@ public:
     // The native path of a Windows path of this host.
     std::string native(const std::string &windows_path) const;
 
+    // Host build: the simulated host plays a 32-bit program on 64-bit Windows (its drive
+    // C: gets a Windows\SysWOW64 directory). Returns false where the build can't play it
+    // (the Windows builds: a program's kind is its own there).
+    bool play_wow64();
+
     // True on the host build, where the whole machine is simulated (system keys,
     // Windows version, tools); false under Wine, where those are Wine's own.
     static bool simulated();
 
-private:
+  private:
     std::string root_;
     std::string registry_text_;
     std::vector<std::string> created_paths_;

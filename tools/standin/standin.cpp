@@ -16,7 +16,7 @@ std::string standin_native_path(const std::string &windows_path)
 #ifdef _WIN32
     return windows_path;
 #else
-    return host_map_path(windows_path.c_str());
+    return host_native_path(windows_path.c_str());
 #endif
 }
 

@@ -13,17 +13,32 @@
 // The host root directory, without a trailing slash ("" for "/").
 std::string host_root();
 
-// Maps a Windows path to the native path in the host root. Every component is looked
-// up case-insensitively when the exact name does not exist; a component that exists
-// in no spelling is kept as written (so a file can be created under that name).
+// Maps a Windows path to the native path in the host root, as the program sees it.
+// Every component is looked up case-insensitively when the exact name does not exist; a
+// component that exists in no spelling is kept as written (so a file can be created
+// under that name). On a host that plays WOW64 (host_wow64) the file system redirection
+// of a 32-bit program applies: C:\Windows\system32 is C:\Windows\SysWOW64, and
+// C:\Windows\Sysnative is the real C:\Windows\system32.
 std::string host_map_path(const char *windows_path);
+
+// The same without any redirection: the machine's own file at that path. Tests and the
+// stand-in tools use it.
+std::string host_native_path(const char *windows_path);
+
+// The simulated host plays a 32-bit program on 64-bit Windows (WOW64) when its drive C:
+// has a directory Windows\SysWOW64: files under the system directory are redirected as
+// host_map_path says, and registry keys under HKLM\SOFTWARE are read from
+// SOFTWARE\Wow6432Node unless the 64-bit view is asked for. Answered once until
+// host_reset.
+bool host_wow64();
 
 // Forgets everything the host layer loaded from the host root (the registry), so the
 // next call reads it afresh. Tests call it after they change the simulated host.
 void host_reset();
 
-// The registry part of host_reset.
+// The registry and path parts of host_reset.
 void host_registry_reset();
+void host_paths_reset();
 
 // Handles are file descriptors on the host; the process starter needs the descriptor.
 struct plat_handle_s;

@@ -50,15 +50,59 @@ static std::string find_entry(const std::string &dir, const std::string &name)
     return found;
 }
 
-std::string host_map_path(const char *windows_path)
+static bool same_folded(const std::string &a, const char *b)
+{
+    return strcasecmp(a.c_str(), b) == 0;
+}
+
+// -1 not asked yet, else 0 or 1.
+static int wow64_state = -1;
+
+void host_paths_reset()
+{
+    wow64_state = -1;
+}
+
+bool host_wow64()
+{
+    if (wow64_state < 0) {
+        std::string root = host_root();
+        std::string c = find_entry(root, "c");
+        std::string windows = c.empty() ? std::string() : find_entry(root + "/" + c, "windows");
+        std::string wow = windows.empty() ? std::string() : find_entry(root + "/" + c + "/" + windows, "syswow64");
+        struct stat st;
+        wow64_state =
+            !wow.empty() && stat((root + "/" + c + "/" + windows + "/" + wow).c_str(), &st) == 0 && S_ISDIR(st.st_mode)
+                ? 1
+                : 0;
+    }
+    return wow64_state == 1;
+}
+
+// The file system redirection of a 32-bit program on 64-bit Windows, on the components
+// of a path on drive C:. (Windows leaves a few sub directories of system32 alone, such as
+// drivers\etc and spool; the program reads none of them.)
+static void redirect_wow64(std::vector<std::string> &parts)
+{
+    if (parts.size() < 2 || !same_folded(parts[0], "windows"))
+        return;
+    if (same_folded(parts[1], "sysnative"))
+        parts[1] = "system32";
+    else if (same_folded(parts[1], "system32"))
+        parts[1] = "SysWOW64";
+}
+
+static std::string map_path(const char *windows_path, bool redirect)
 {
     std::string path = windows_path ? windows_path : "";
     std::string base;
     size_t pos = 0;
+    bool drive_c = false;
 
     if (path.size() >= 2 && path[1] == ':' &&
         ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'))) {
         char drive = static_cast<char>(path[0] | 0x20);
+        drive_c = drive == 'c';
         std::string root = host_root();
         std::string entry = find_entry(root, std::string(1, drive));
         base = root + "/" + (entry.empty() ? std::string(1, drive) : entry);
@@ -67,6 +111,7 @@ std::string host_map_path(const char *windows_path)
         std::string root = host_root();
         std::string entry = find_entry(root, "c");
         base = root + "/" + (entry.empty() ? std::string("c") : entry);
+        drive_c = true;
     } else {
         char cwd[4096];
         if (getcwd(cwd, sizeof cwd) == nullptr)
@@ -95,6 +140,8 @@ std::string host_map_path(const char *windows_path)
         }
         pos = end;
     }
+    if (redirect && drive_c && host_wow64())
+        redirect_wow64(parts);
 
     std::string native = base;
     bool resolving = true;
@@ -114,4 +161,14 @@ std::string host_map_path(const char *windows_path)
     if (native.empty())
         native = "/";
     return native;
+}
+
+std::string host_map_path(const char *windows_path)
+{
+    return map_path(windows_path, true);
+}
+
+std::string host_native_path(const char *windows_path)
+{
+    return map_path(windows_path, false);
 }

@@ -9,11 +9,15 @@
 #include "platform/host/reg_file.h"
 #include "platform/platform.h"
 
+#include <strings.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_set>
+#include <vector>
 
 struct plat_key_s {
     std::shared_ptr<const reg_tree> tree;
@@ -55,9 +59,21 @@ static const reg_key *key_of(plat_key handle)
     return &handle->tree->keys[handle->key];
 }
 
+// A 32-bit program on 64-bit Windows reads HKLM\SOFTWARE from SOFTWARE\Wow6432Node.
+// (Windows shares a few keys between the views, NetworkCards among them; the simulated
+// host has no card drivers to ask, so the program learns nothing from that key here.)
+static void redirect_wow64(std::vector<std::string> &parts)
+{
+    if (parts.empty() || strcasecmp(parts[0].c_str(), "SOFTWARE") != 0)
+        return;
+    if (parts.size() >= 2 && strcasecmp(parts[1].c_str(), "Wow6432Node") == 0)
+        return;
+    parts.insert(parts.begin() + 1, "Wow6432Node");
+}
+
 long plat_reg_open(plat_root root, const char *sub_key, uint32_t access, plat_key *out)
 {
-    (void)access; // the simulated registry grants every right
+    // The simulated registry grants every right; only the view flag counts.
     if (!out)
         return PLAT_ERROR_INVALID_PARAMETER;
     *out = nullptr;
@@ -70,18 +86,22 @@ long plat_reg_open(plat_root root, const char *sub_key, uint32_t access, plat_ke
 
     // "SOFTWARE\KESTRA"; empty names between backslashes, and so backslashes at either
     // end, are passed over.
+    std::vector<std::string> parts;
     const char *path = sub_key ? sub_key : "";
-    size_t end = std::strlen(path);
-    uint32_t key = REG_KEY_ROOT;
-    size_t i = 0;
-    while (i < end && key != REG_KEY_NONE) {
-        size_t stop = i;
-        while (stop < end && path[stop] != '\\')
-            stop++;
-        if (stop > i)
-            key = reg_find_subkey(*loaded_tree, key, path + i, stop - i);
-        i = stop + 1;
+    for (const char *p = path; *p;) {
+        const char *stop = std::strchr(p, '\\');
+        size_t n = stop ? static_cast<size_t>(stop - p) : std::strlen(p);
+        if (n > 0)
+            parts.emplace_back(p, n);
+        p += n;
+        if (*p)
+            p++;
     }
+    if (!(access & PLAT_KEY_WOW64_64KEY) && host_wow64())
+        redirect_wow64(parts);
+    uint32_t key = REG_KEY_ROOT;
+    for (size_t i = 0; i < parts.size() && key != REG_KEY_NONE; i++)
+        key = reg_find_subkey(*loaded_tree, key, parts[i].c_str(), parts[i].size());
     if (key == REG_KEY_NONE)
         return PLAT_ERROR_FILE_NOT_FOUND;
 

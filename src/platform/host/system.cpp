@@ -14,8 +14,9 @@
 static int registry_version(uint32_t *major, uint32_t *minor)
 {
     plat_key key = nullptr;
+    // The system's own version: its 64-bit view, where the host plays WOW64.
     if (plat_reg_open(PLAT_HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                      PLAT_KEY_QUERY_VALUE, &key) != PLAT_ERROR_SUCCESS)
+                      PLAT_KEY_QUERY_VALUE | PLAT_KEY_WOW64_64KEY, &key) != PLAT_ERROR_SUCCESS)
         return 0;
     char text[64];
     uint32_t size = sizeof text - 1;
@@ -136,4 +137,22 @@ int plat_device_io_control(plat_handle h, uint32_t code, const void *in, uint32_
 void host_reset()
 {
     host_registry_reset();
+    host_paths_reset();
+}
+
+int plat_is_wow64(void)
+{
+    return host_wow64() ? 1 : 0;
+}
+
+uint32_t plat_native_system_directory(char *buf, uint32_t cap)
+{
+    static const char alias[] = "C:\\windows\\Sysnative";
+    uint32_t len = static_cast<uint32_t>(sizeof alias - 1);
+    if (cap > 0)
+        buf[0] = '\0';
+    if (!host_wow64() || cap < len + 1)
+        return 0;
+    std::memcpy(buf, alias, len + 1);
+    return len;
 }

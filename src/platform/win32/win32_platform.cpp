@@ -8,6 +8,7 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -91,6 +92,62 @@ uint32_t plat_get_version(void)
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
+}
+
+// ---------------------------------------------------------------------------------------
+// A 32-bit program on 64-bit Windows
+
+typedef BOOL(WINAPI *is_wow64_process_fn)(HANDLE, PBOOL);
+
+int plat_is_wow64(void)
+{
+    // Looked up at run time: Windows XP before SP2 and Windows 2000 lack the function,
+    // and a static import of it would keep the program from starting there.
+    static int known = -1;
+    if (known >= 0)
+        return known;
+    known = 0;
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    FARPROC proc = kernel ? GetProcAddress(kernel, "IsWow64Process") : nullptr;
+    if (proc) {
+        is_wow64_process_fn fn;
+        std::memcpy(&fn, &proc, sizeof fn);
+        BOOL wow64 = FALSE;
+        if (fn(GetCurrentProcess(), &wow64) && wow64)
+            known = 1;
+    }
+    return known;
+}
+
+uint32_t plat_native_system_directory(char *buf, uint32_t cap)
+{
+    // Asked once: the answer does not change while the program runs.
+    static char alias[MAX_PATH + 16];
+    static int known = -1;
+    if (known < 0) {
+        known = 0;
+        char system_dir[MAX_PATH + 1];
+        UINT n = plat_is_wow64() ? GetSystemDirectoryA(system_dir, sizeof system_dir) : 0;
+        char *last = n > 0 && n < sizeof system_dir ? std::strrchr(system_dir, '\\') : nullptr;
+        if (last) {
+            // The alias stands beside the system directory, in the Windows directory;
+            // it is not listed there, but it answers an attribute query.
+            *last = '\0';
+            int len = std::snprintf(alias, sizeof alias, "%s\\Sysnative", system_dir);
+            DWORD attributes = len > 0 && static_cast<size_t>(len) < sizeof alias ? GetFileAttributesA(alias)
+                                                                                  : INVALID_FILE_ATTRIBUTES;
+            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                known = 1;
+        }
+    }
+    if (cap == 0)
+        return 0;
+    buf[0] = '\0';
+    size_t len = known == 1 ? std::strlen(alias) : 0;
+    if (len == 0 || len >= cap)
+        return 0;
+    std::memcpy(buf, alias, len + 1);
+    return static_cast<uint32_t>(len);
 }
 
 // ---------------------------------------------------------------------------------------
