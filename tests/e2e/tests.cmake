@@ -1,13 +1,25 @@
 # Whole reports of simulated hosts, on the host build and under Wine.
 #
 # Each fixture host is run through the build's own telinv (the host build on the simulated
-# host, the win64 build under wine64 with the fixture imported into a fresh prefix) and the
-# view of its report is compared with one checked-in expected view, the same for both
-# builds: tests/e2e/expected/<fixture>.txt. See tests/e2e/README.md.
+# host; the win64 build under wine64; the shipped win32 telinv.exe under Wine twice, through
+# WoW64 in a 64-bit prefix and in a 32-bit prefix) and the view of its report is compared
+# with one checked-in expected view, the same for every build:
+# tests/e2e/expected/<fixture>.txt. See tests/e2e/README.md.
 #
 # telinv_e2e_test(NAME FIXTURE_DIR SECTIONS [extra check options...])
 #   SECTIONS: the report's sections to compare ("all", or a comma-separated list).
+#   Tests: NAME_host, NAME_win64, NAME_wow64, NAME_win32, as the build runs them.
 set(TELINV_E2E_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+# How this build's telinv.exe runs under Wine: the 64-bit program under wine64; the
+# 32-bit program as on 64-bit Windows (WoW64) and as on 32-bit Windows.
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(TELINV_WINE_ARCHES win64)
+  else()
+    set(TELINV_WINE_ARCHES wow64 win32)
+  endif()
+endif()
 
 if(CMAKE_CROSSCOMPILING AND WIN32)
   # The fixture's PE files are made by mkpe on this machine: build it with the machine's
@@ -34,19 +46,31 @@ else()
 endif()
 
 function(telinv_e2e_test name fixture sections)
+  # NATIVE_EXPECTED FILE: the expected view where the program sees the one registry view
+  # and system directory that the machine has (win64, and 32-bit Windows), for a fixture
+  # whose 32-bit view differs; the host build plays WOW64 on such a fixture.
+  cmake_parse_arguments(PARSE_ARGV 3 arg "" "NATIVE_EXPECTED" "")
   get_filename_component(fixture_name ${fixture} NAME)
-  set(common --expected ${TELINV_E2E_DIR}/expected/${fixture_name}.txt --sections ${sections}
-      --mkpe ${TELINV_E2E_MKPE} --tools ${PROJECT_BINARY_DIR}/tools --telinv $<TARGET_FILE:telinv>)
+  set(expected ${TELINV_E2E_DIR}/expected/${fixture_name}.txt)
+  set(common --sections ${sections} --mkpe ${TELINV_E2E_MKPE} --tools ${PROJECT_BINARY_DIR}/tools
+      --telinv $<TARGET_FILE:telinv>)
   if(CMAKE_CROSSCOMPILING AND WIN32)
     if(NOT TELINV_E2E_MKPE)
       return()
     endif()
-    add_test(NAME ${name}_wine COMMAND ${TELINV_E2E_DIR}/check --side wine ${common}
-      --template ${TELINV_E2E_TEMPLATE} ${ARGN} ${fixture})
-    # The first run makes the template prefix (about 10 s).
-    set_tests_properties(${name}_wine PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    foreach(arch ${TELINV_WINE_ARCHES})
+      set(arch_expected ${expected})
+      if(arg_NATIVE_EXPECTED AND NOT arch STREQUAL "wow64")
+        set(arch_expected ${arg_NATIVE_EXPECTED})
+      endif()
+      add_test(NAME ${name}_${arch} COMMAND ${TELINV_E2E_DIR}/check --side wine --arch ${arch}
+        --expected ${arch_expected} ${common} --template ${TELINV_E2E_TEMPLATE} ${arg_UNPARSED_ARGUMENTS} ${fixture})
+      # The first run makes the template prefix (about 10 s).
+      set_tests_properties(${name}_${arch} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    endforeach()
   elseif(NOT WIN32)
-    add_test(NAME ${name}_host COMMAND ${TELINV_E2E_DIR}/check --side host ${common} ${ARGN} ${fixture})
+    add_test(NAME ${name}_host COMMAND ${TELINV_E2E_DIR}/check --side host --expected ${expected} ${common}
+      ${arg_UNPARSED_ARGUMENTS} ${fixture})
     set_tests_properties(${name}_host PROPERTIES TIMEOUT 120)
   endif()
 endfunction()
@@ -60,6 +84,31 @@ telinv_e2e_test(e2e_sample_host ${PROJECT_SOURCE_DIR}/examples/sample-host all)
 telinv_e2e_test(e2e_win61_drive_d ${PROJECT_SOURCE_DIR}/tests/fixtures/win61-drive-d all)
 telinv_e2e_test(e2e_win51_fallback ${PROJECT_SOURCE_DIR}/tests/fixtures/win51-fallback all)
 telinv_e2e_test(e2e_no_suite ${PROJECT_SOURCE_DIR}/tests/fixtures/no-suite all)
+
+# A 64-bit host with lists in both registry views and drivers in the native system32 that
+# SysWOW64 lacks: a 32-bit program (the host build playing WOW64, the shipped file through
+# WoW64) shows both views' entries, each name once, and the native files; a 64-bit program
+# and 32-bit Windows show the one view.
+telinv_e2e_test(e2e_two_views ${PROJECT_SOURCE_DIR}/tests/fixtures/two-views all
+  NATIVE_EXPECTED ${TELINV_E2E_DIR}/expected/two-views-native.txt)
+
+# The application manifest: with Wine playing Windows 10 the version query answers 10.0
+# (6.2 without the manifest), with Windows 7 6.1.
+if(CMAKE_CROSSCOMPILING AND WIN32 AND TELINV_E2E_MKPE)
+  foreach(arch ${TELINV_WINE_ARCHES})
+    foreach(version win10:10.0 win7:6.1)
+      string(REPLACE ":" ";" version ${version})
+      list(GET version 0 wine_name)
+      list(GET version 1 reported)
+      add_test(NAME windows_version_${wine_name}_${arch} COMMAND ${TELINV_E2E_DIR}/check --side wine
+        --arch ${arch} --windows-version ${wine_name} --require-line "WindowsVersion:    ${reported}"
+        --expected ${TELINV_E2E_DIR}/expected/no-suite.txt --sections all
+        --mkpe ${TELINV_E2E_MKPE} --tools ${PROJECT_BINARY_DIR}/tools --telinv $<TARGET_FILE:telinv>
+        --template ${TELINV_E2E_TEMPLATE} ${PROJECT_SOURCE_DIR}/tests/fixtures/no-suite)
+      set_tests_properties(windows_version_${wine_name}_${arch} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+    endforeach()
+  endforeach()
+endif()
 
 # No side effects: a full run of the sample host leaves the host as it was (on the host
 # build its whole tree; under Wine the registry and the temporary directories) and its
@@ -78,15 +127,18 @@ foreach(mode present absent hanging)
     set(program $<TARGET_FILE:telinv>)
   endif()
   set(args --telinv ${program} --mkpe ${TELINV_E2E_MKPE} --tools ${PROJECT_BINARY_DIR}/tools
-      --tools-mode ${mode} --side-effects ${PROJECT_SOURCE_DIR}/examples/sample-host
-      ${CMAKE_CURRENT_BINARY_DIR}/e2e/side-effects-${mode}.txt)
+      --tools-mode ${mode} --side-effects ${PROJECT_SOURCE_DIR}/examples/sample-host)
+  set(out ${CMAKE_CURRENT_BINARY_DIR}/e2e/side-effects-${mode})
   if(CMAKE_CROSSCOMPILING AND WIN32)
     if(TELINV_E2E_MKPE)
-      add_test(NAME side_effects_${mode}_wine COMMAND ${TELINV_E2E_DIR}/run-wine --template ${TELINV_E2E_TEMPLATE} ${args})
-      set_tests_properties(side_effects_${mode}_wine PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+      foreach(arch ${TELINV_WINE_ARCHES})
+        add_test(NAME side_effects_${mode}_${arch} COMMAND ${TELINV_E2E_DIR}/run-wine --arch ${arch}
+          --template ${TELINV_E2E_TEMPLATE} ${args} ${out}-${arch}.txt)
+        set_tests_properties(side_effects_${mode}_${arch} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+      endforeach()
     endif()
   elseif(NOT WIN32)
-    add_test(NAME side_effects_${mode}_host COMMAND ${TELINV_E2E_DIR}/run-host ${args})
+    add_test(NAME side_effects_${mode}_host COMMAND ${TELINV_E2E_DIR}/run-host ${args} ${out}.txt)
     set_tests_properties(side_effects_${mode}_host PROPERTIES TIMEOUT 120)
   endif()
 endforeach()
