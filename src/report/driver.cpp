@@ -56,6 +56,28 @@ static const report_section full_report[] = {
     {"kamailio-err.txt", dump_kamailio_err},
 };
 
+// Closes the report: 1 when everything written reached the file. A write that failed
+// (a full disk) shows in the stream's error flag, in its last flush, or in closing it;
+// Wine's C runtime tells it to fflush and ferror, not to fclose.
+static int close_report(FILE *report)
+{
+    int written = std::fflush(report) == 0 && !std::ferror(report);
+    if (std::fclose(report) != 0)
+        written = 0;
+    return written;
+}
+
+// The run's exit code once the report is closed: a report that could not be written
+// whole is no success.
+static int finish_report(FILE *report, int exit_code)
+{
+    std::fputs("\n", report);
+    if (close_report(report))
+        return exit_code;
+    std::printf("Error: can't write file '%s'\n", report_file_name);
+    return EXIT_REPORT_NOT_WRITTEN;
+}
+
 int telinv_main(int argc, char **argv)
 {
     os_version_major = 0;
@@ -75,16 +97,12 @@ int telinv_main(int argc, char **argv)
         section_pbxcfg(report);
         print_banner(report, "actcfg");
         dump_actcfg(report);
-        std::fputs("\n", report);
-        std::fclose(report);
-        return EXIT_SHORT_REPORT;
+        return finish_report(report, EXIT_SHORT_REPORT);
     }
 
     for (const report_section &section : full_report) {
         print_banner(report, section.banner ? section.banner : error_log_pattern);
         section.write(report);
     }
-    std::fputs("\n", report);
-    std::fclose(report);
-    return EXIT_FULL_REPORT;
+    return finish_report(report, EXIT_FULL_REPORT);
 }
