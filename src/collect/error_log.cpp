@@ -296,9 +296,8 @@ void dump_error_log(FILE *report)
 
     char name[LOG_NAME_SIZE];
     name[0] = '\0';
-    const struct tm *found = std::localtime(&now);
-    if (found) {
-        struct tm local = *found;
+    struct tm local;
+    if (plat_local_time(now, &local)) {
         int offset = 0;
         int offset_known = 0;
         const struct tm *utc = std::gmtime(&now);

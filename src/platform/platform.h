@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 
 // ---------------------------------------------------------------------------------------
 // Win32 error codes and constants, by value (the section code never sees <windows.h>).
@@ -122,7 +123,7 @@ int plat_file_version_info(const char *path, uint32_t size, void *block);
 int plat_ver_query_value(void *block, const char *sub_block, void **value, uint32_t *len);
 
 // ---------------------------------------------------------------------------------------
-// The running program, the environment, the system directory.
+// The running program, the environment, the system directory, the local time.
 
 // GetModuleFileNameA for the program's own file: the length written, 0 on failure.
 // A name longer than cap - 1 characters is cut and terminated.
@@ -134,6 +135,12 @@ const char *plat_getenv(const char *name);
 // GetSystemDirectoryA: the length of the path written, the size needed (terminator
 // included) when cap is too small, 0 on failure.
 uint32_t plat_system_directory(char *buf, uint32_t cap);
+
+// Breaks a calendar time down into the local time of the host's own time zone, as the C
+// library's localtime does: 1 on success. On Windows that is Windows' zone: a TZ variable
+// in the environment (a Cygwin shell leaves one, such as "Europe/Berlin", which the C
+// runtime misreads) does not count.
+int plat_local_time(time_t t, struct tm *out);
 
 // ---------------------------------------------------------------------------------------
 // Files through the C library, in Windows text mode: reading turns CR LF into LF (a lone

@@ -38,10 +38,7 @@ void print_header(FILE *report, const char *invocation_name)
 
     time_t now = time(nullptr);
     struct tm local;
-    const struct tm *broken = localtime(&now);
-    if (broken)
-        local = *broken;
-    else
+    if (!plat_local_time(now, &local))
         std::memset(&local, 0, sizeof local);
     write_header_line(report, name, version, &local);
 }

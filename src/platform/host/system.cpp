@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 // The version that the simulated registry names in
 // HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion, value "CurrentVersion" ("6.1").
@@ -65,6 +66,12 @@ uint32_t plat_module_file_name(char *buf, uint32_t cap)
 const char *plat_getenv(const char *name)
 {
     return std::getenv(name);
+}
+
+// The simulated host's zone is the process's: TZ, as the tests set it.
+int plat_local_time(time_t t, struct tm *out)
+{
+    return localtime_r(&t, out) ? 1 : 0;
 }
 
 // Spelled as Wine spells it, so that reports of the same simulated host made on the

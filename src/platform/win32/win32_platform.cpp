@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "platform/platform.h"
 
@@ -199,6 +200,25 @@ const char *plat_getenv(const char *name)
 uint32_t plat_system_directory(char *buf, uint32_t cap)
 {
     return GetSystemDirectoryA(buf, cap);
+}
+
+int plat_local_time(time_t t, struct tm *out)
+{
+    // The C runtime takes its zone from TZ when that is set, and reads a Cygwin shell's
+    // "Europe/Berlin" as a zone named "Eur" at UTC. Without TZ it asks Windows. Cleared
+    // once, before the first conversion; tools started later do without it too.
+    static bool zone_set = false;
+    if (!zone_set) {
+        if (std::getenv("TZ"))
+            _putenv("TZ=");
+        _tzset();
+        zone_set = true;
+    }
+    const struct tm *local = std::localtime(&t);
+    if (!local)
+        return 0;
+    *out = *local;
+    return 1;
 }
 
 // ---------------------------------------------------------------------------------------
