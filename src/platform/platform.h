@@ -125,8 +125,11 @@ int plat_ver_query_value(void *block, const char *sub_block, void **value, uint3
 // ---------------------------------------------------------------------------------------
 // The running program, the environment, the system directory, the local time.
 
-// GetModuleFileNameA for the program's own file: the length written, 0 on failure.
-// A name longer than cap - 1 characters is cut and terminated.
+// The program's own file (GetModuleFileName): the length written, 0 on failure. A name
+// longer than cap - 1 characters is cut and terminated. Where the ANSI code page can't
+// spell the name (a folder named in another script), it is given in its short 8.3 form,
+// which the ANSI functions can open; where the file has no short name, as the ANSI
+// function gives it.
 uint32_t plat_module_file_name(char *buf, uint32_t cap);
 
 // The environment variable's text, or null when it is not set.
@@ -146,7 +149,7 @@ int plat_local_time(time_t t, struct tm *out);
 // Files through the C library, in Windows text mode: reading turns CR LF into LF (a lone
 // CR stays), writing turns LF into CR LF. mode is "r" or "w". The stream is closed with
 // fclose; fgets, fprintf, fputs, fseek, ftell and rewind work on it as usual, with file
-// positions counted in bytes on the disk.
+// positions counted in bytes on the disk. No child process inherits the stream's file.
 FILE *plat_fopen_text(const char *path, const char *mode);
 
 // Raw bytes of the file behind a stream opened by plat_fopen_text, for reading a file
@@ -217,6 +220,7 @@ enum : uint32_t {
     PLAT_GENERIC_WRITE = 0x40000000u,
     PLAT_FILE_SHARE_READ = 0x1u,
     PLAT_FILE_SHARE_WRITE = 0x2u,
+    PLAT_FILE_SHARE_DELETE = 0x4u,
     PLAT_CREATE_ALWAYS = 2u,
     PLAT_OPEN_EXISTING = 3u
 };
@@ -234,7 +238,9 @@ void plat_close_handle(plat_handle h);
 // Temporary files (GetTempPathA, GetTempFileNameA).
 
 // The temporary directory with its trailing backslash: the length written, the size
-// needed when cap is too small, 0 on failure.
+// needed when cap is too small, 0 on failure. Where the ANSI code page can't spell it (a
+// user name in another script), it is given in its short 8.3 form; where it has no
+// short name, as GetTempPathA gives it.
 uint32_t plat_temp_path(char *buf, uint32_t cap);
 
 // A unique file name "<dir><prefix><hex>.tmp" in dir; with unique 0 the name is made up
@@ -248,9 +254,12 @@ uint32_t plat_temp_file_name(const char *dir, const char *prefix, uint32_t uniqu
 typedef struct plat_process_s *plat_process;
 
 // Starts application (a full path; never searched for) with the writable command line,
-// its window hidden, handles inherited, the program's own environment and current
-// directory. With std_output, the child's standard output is that handle and its standard
-// input and error are the program's own. Null when the process can't be created.
+// its window hidden, the program's own environment and current directory. Its standard
+// input is the null device (a tool that reads its input to the end, as wmic does when
+// its input is a pipe, must not wait for the program's own); its standard output is
+// std_output, or the program's own where std_output is null; its standard error is the
+// program's own. It inherits the handles made inheritable (plat_create_file with
+// inherit), none of the program's streams. Null when the process can't be created.
 plat_process plat_start_process(const char *application, char *command_line, plat_handle std_output);
 
 enum { PLAT_WAIT_ENDED = 0, PLAT_WAIT_TIMEOUT = 1, PLAT_WAIT_FAILED = -1 };

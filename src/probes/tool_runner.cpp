@@ -132,8 +132,11 @@ static int capture_probe(const char *tool, const char *literal_command, mac_extr
     char file_name[PROBE_FILE_NAME_SIZE];
     if (!make_capture_file(file_name))
         return 0;
-    plat_handle capture = plat_create_file(file_name, PLAT_GENERIC_READ | PLAT_GENERIC_WRITE,
-                                           PLAT_FILE_SHARE_READ | PLAT_FILE_SHARE_WRITE, 1, PLAT_CREATE_ALWAYS);
+    // Shared for deleting too: a tool may leave a process of its own behind that still
+    // holds the capture; the file goes then as soon as that process ends.
+    plat_handle capture =
+        plat_create_file(file_name, PLAT_GENERIC_READ | PLAT_GENERIC_WRITE,
+                         PLAT_FILE_SHARE_READ | PLAT_FILE_SHARE_WRITE | PLAT_FILE_SHARE_DELETE, 1, PLAT_CREATE_ALWAYS);
     if (!capture) {
         plat_delete_file(file_name);
         return 0;

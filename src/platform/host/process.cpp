@@ -91,6 +91,8 @@ plat_process plat_start_process(const char *application, char *command_line, pla
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    // Standard input is the null device: a tool must not wait for the program's input.
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     int out_fd = host_handle_fd(std_output);
     if (out_fd >= 0)
         posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);

@@ -179,10 +179,70 @@ int plat_ver_query_value(void *block, const char *sub_block, void **value, uint3
 // ---------------------------------------------------------------------------------------
 // The running program, the environment, the system directory
 
+// ---------------------------------------------------------------------------------------
+// Paths that the ANSI code page can't spell
+
+// The code page of the ANSI file functions.
+static UINT file_code_page(void)
+{
+    return AreFileApisANSI() ? CP_ACP : CP_OEMCP;
+}
+
+// The 8-bit form of a wide path in the file functions' code page, into buf (cap
+// characters): its length; 0 when the code page can't spell every character of it (no
+// best-fit look-alikes: a look-alike names another file) or it does not fit.
+static uint32_t narrow_path(const wchar_t *wide, char *buf, uint32_t cap)
+{
+    if (cap == 0)
+        return 0;
+    UINT code_page = file_code_page();
+    // A UTF-8 code page spells everything, and takes no default character.
+    bool utf8 = (code_page == CP_ACP ? GetACP() : GetOEMCP()) == CP_UTF8;
+    BOOL lossy = FALSE;
+    int n = WideCharToMultiByte(code_page, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, buf, static_cast<int>(cap),
+                                nullptr, utf8 ? nullptr : &lossy);
+    if (n <= 0 || lossy) {
+        buf[0] = '\0';
+        return 0;
+    }
+    return static_cast<uint32_t>(n - 1);
+}
+
+// The 8-bit form of an existing file's wide path: as it is where the code page spells
+// it, else its short 8.3 form where that is spelled. The length written; the size needed
+// (terminator included) when cap is too small; 0 when neither form serves, and the
+// caller takes the ANSI function's own answer.
+static uint32_t spelled_path(const wchar_t *wide, char *buf, uint32_t cap)
+{
+    char spelled[2 * MAX_PATH + 2]; // a double-byte code page takes two bytes a character
+    uint32_t len = narrow_path(wide, spelled, sizeof spelled);
+    if (len == 0) {
+        wchar_t short_form[MAX_PATH + 1];
+        DWORD n = GetShortPathNameW(wide, short_form, MAX_PATH + 1);
+        if (n == 0 || n > MAX_PATH)
+            return 0;
+        len = narrow_path(short_form, spelled, sizeof spelled);
+        if (len == 0)
+            return 0;
+    }
+    if (len + 1 > cap)
+        return len + 1;
+    std::memcpy(buf, spelled, len + 1);
+    return len;
+}
+
 uint32_t plat_module_file_name(char *buf, uint32_t cap)
 {
     if (cap == 0)
         return 0;
+    wchar_t wide[MAX_PATH + 1];
+    DWORD w = GetModuleFileNameW(nullptr, wide, MAX_PATH + 1);
+    if (w > 0 && w <= MAX_PATH) {
+        wide[w] = L'\0';
+        uint32_t len = spelled_path(wide, buf, cap);
+        if (len > 0 && len < cap)
+            return len;
+    }
     DWORD n = GetModuleFileNameA(nullptr, buf, cap);
     // Windows XP leaves a name that fills the buffer unterminated.
     if (n >= cap) {
@@ -226,7 +286,15 @@ int plat_local_time(time_t t, struct tm *out)
 
 FILE *plat_fopen_text(const char *path, const char *mode)
 {
-    return std::fopen(path, mode);
+    FILE *stream = std::fopen(path, mode);
+    // The C runtime opens its files inheritable: a tool that leaves a process of its own
+    // behind would keep the report open after the program has ended.
+    if (stream) {
+        HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+        if (h != INVALID_HANDLE_VALUE)
+            SetHandleInformation(h, HANDLE_FLAG_INHERIT, 0);
+    }
+    return stream;
 }
 
 static HANDLE stream_handle(FILE *stream)
@@ -399,6 +467,15 @@ void plat_close_handle(plat_handle h)
 
 uint32_t plat_temp_path(char *buf, uint32_t cap)
 {
+    // A user name that the ANSI code page can't spell gives a temporary directory whose
+    // ANSI form names no directory: GetTempFileNameA then fails. Its short form works.
+    wchar_t wide[MAX_PATH + 1];
+    DWORD w = GetTempPathW(MAX_PATH + 1, wide);
+    if (w > 0 && w <= MAX_PATH) {
+        uint32_t len = spelled_path(wide, buf, cap);
+        if (len > 0)
+            return len;
+    }
     return GetTempPathA(cap, buf);
 }
 
@@ -420,20 +497,30 @@ struct plat_process_s {
 
 plat_process plat_start_process(const char *application, char *command_line, plat_handle std_output)
 {
+    // The null device as standard input, inheritable, as the child's own copy: a tool
+    // that reads its input to the end (wmic does when its input is a pipe, as under a
+    // remote shell) must not wait for the program's input to end.
+    SECURITY_ATTRIBUTES inherit;
+    inherit.nLength = sizeof inherit;
+    inherit.lpSecurityDescriptor = nullptr;
+    inherit.bInheritHandle = TRUE;
+    HANDLE null_input =
+        CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+
     STARTUPINFOA si;
     std::memset(&si, 0, sizeof si);
     si.cb = sizeof si;
-    si.dwFlags = STARTF_USESHOWWINDOW;
+    si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
     si.wShowWindow = SW_HIDE;
-    if (std_output) {
-        si.dwFlags |= STARTF_USESTDHANDLES;
-        si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        si.hStdOutput = to_win(std_output);
-        si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    }
+    si.hStdInput = null_input != INVALID_HANDLE_VALUE ? null_input : nullptr;
+    si.hStdOutput = std_output ? to_win(std_output) : GetStdHandle(STD_OUTPUT_HANDLE);
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION pi;
     std::memset(&pi, 0, sizeof pi);
-    if (!CreateProcessA(application, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi))
+    BOOL started = CreateProcessA(application, command_line, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+    if (null_input != INVALID_HANDLE_VALUE)
+        CloseHandle(null_input);
+    if (!started)
         return nullptr;
     plat_process p = static_cast<plat_process>(std::malloc(sizeof(plat_process_s)));
     if (!p) {
