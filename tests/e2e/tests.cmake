@@ -142,3 +142,27 @@ foreach(mode present absent hanging)
     set_tests_properties(side_effects_${mode}_host PROPERTIES TIMEOUT 120)
   endif()
 endforeach()
+
+# Where telinv is really run: under a remote shell, with tools that look at what they
+# inherit or leave a process behind, under names that the ANSI code page can't spell,
+# with a Cygwin shell's TZ, on a full disk (tests/e2e/robust). The host layer plays the
+# first two and the full disk; the others are the Win32 layer's.
+set(TELINV_ROBUST_HOST stdin handles full-disk full-disk-short)
+set(TELINV_ROBUST_WINE stdin handles stray-child temp-name program-folder time-zone full-disk full-disk-short)
+set(robust_args --mkpe ${TELINV_E2E_MKPE} --tools ${PROJECT_BINARY_DIR}/tools --telinv $<TARGET_FILE:telinv>)
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  if(TELINV_E2E_MKPE)
+    foreach(arch ${TELINV_WINE_ARCHES})
+      foreach(scenario ${TELINV_ROBUST_WINE})
+        add_test(NAME robust_${scenario}_${arch} COMMAND ${TELINV_E2E_DIR}/robust --side wine --arch ${arch}
+          --template ${TELINV_E2E_TEMPLATE} ${robust_args} ${scenario})
+        set_tests_properties(robust_${scenario}_${arch} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+      endforeach()
+    endforeach()
+  endif()
+elseif(NOT WIN32)
+  foreach(scenario ${TELINV_ROBUST_HOST})
+    add_test(NAME robust_${scenario}_host COMMAND ${TELINV_E2E_DIR}/robust --side host ${robust_args} ${scenario})
+    set_tests_properties(robust_${scenario}_host PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+  endforeach()
+endif()

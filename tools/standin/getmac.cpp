@@ -4,11 +4,53 @@
 //
 // getmac.txt next to the program, when it exists, holds the -NH output instead, line
 // by line (its first line is the empty one).
+//
+// getmac.mode next to the program, when it exists, makes it behave as tests need; its
+// first line is one of:
+//   read-stdin    read standard input to its end first, as wmic does when its input is
+//                 a pipe (a program that hands it its own input keeps it waiting);
+//   list-handles  write the paths of the files it holds open, those it inherited from the
+//                 program that started it included, one a line, to getmac.handles next
+//                 to the program;
+//   leave-child   leave a process of its own behind, holding its standard output for
+//                 five seconds after it has ended ("getmac --stay 5"; Windows only).
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/platform.h"
+#include "platform/platform_internal.h"
 #include "tools/standin/standin.h"
+
+static void add_open_file(const char *path, void *user)
+{
+    static_cast<std::vector<std::string> *>(user)->push_back(path);
+}
+
+// The paths of the files this process holds open, into getmac.handles beside it.
+static void list_open_files()
+{
+    std::vector<std::string> paths;
+    plat_open_file_names(add_open_file, &paths);
+    standin_write_data_lines("getmac.handles", paths);
+}
+
+// Starts "<this program> --stay 5" with this program's standard output.
+static void leave_child()
+{
+    char self[1024];
+    if (plat_module_file_name(self, sizeof self) == 0)
+        return;
+    std::string line = std::string("\"") + self + "\" --stay 5";
+    std::vector<char> command(line.begin(), line.end());
+    command.push_back('\0');
+    plat_process child = plat_start_process(self, command.data(), nullptr);
+    plat_close_process(child);
+}
 
 static const char *const canned[] = {
     "",
@@ -18,6 +60,21 @@ static const char *const canned[] = {
 
 int main(int argc, char **argv)
 {
+    if (argc == 3 && std::strcmp(argv[1], "--stay") == 0) {
+        std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argv[2])));
+        return 0;
+    }
+    std::vector<std::string> mode;
+    standin_data_lines("getmac.mode", &mode);
+    const std::string behaviour = mode.empty() ? "" : mode[0];
+    if (behaviour == "read-stdin") {
+        char buf[4096];
+        while (std::fread(buf, 1, sizeof buf, stdin) > 0) {
+        }
+    }
+    if (behaviour == "list-handles")
+        list_open_files();
+
     bool heading = true;
     for (int i = 1; i < argc; i++)
         if (standin_same_text(argv[i], "-NH") || standin_same_text(argv[i], "/NH"))
@@ -34,5 +91,8 @@ int main(int argc, char **argv)
     }
     standin_binary_stdout();
     standin_write_lines(stdout, lines);
+    std::fflush(stdout);
+    if (behaviour == "leave-child")
+        leave_child();
     return 0;
 }

@@ -20,16 +20,35 @@ std::string standin_native_path(const std::string &windows_path)
 #endif
 }
 
-bool standin_data_lines(const char *file_name, std::vector<std::string> *lines)
+// The native path of a data file next to the running program, "" when there is none.
+static std::string data_file(const char *file_name)
 {
     char self[1024];
     if (plat_module_file_name(self, sizeof self) == 0)
-        return false;
+        return std::string();
     // The program's own path is a native path on both layers.
     std::string dir = self;
     size_t cut = dir.find_last_of("\\/");
     dir = cut == std::string::npos ? std::string(".") : dir.substr(0, cut);
-    std::ifstream in(dir + "/" + file_name, std::ios::binary);
+    return dir + "/" + file_name;
+}
+
+bool standin_write_data_lines(const char *file_name, const std::vector<std::string> &lines)
+{
+    std::string path = data_file(file_name);
+    FILE *out = path.empty() ? nullptr : std::fopen(path.c_str(), "wb");
+    if (!out)
+        return false;
+    standin_write_lines(out, lines);
+    return std::fclose(out) == 0;
+}
+
+bool standin_data_lines(const char *file_name, std::vector<std::string> *lines)
+{
+    std::string path = data_file(file_name);
+    if (path.empty())
+        return false;
+    std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
     lines->clear();

@@ -17,6 +17,10 @@ std::string standin_native_path(const std::string &windows_path);
 // false when there is no such file.
 bool standin_data_lines(const char *file_name, std::vector<std::string> *lines);
 
+// Writes lines (each ended by CR LF) to the data file of that name next to the running
+// program; false when it can't be written.
+bool standin_write_data_lines(const char *file_name, const std::vector<std::string> &lines);
+
 // Standard output without the C runtime's line-end translation, so that "\r\n" is
 // written as it stands.
 void standin_binary_stdout();
