@@ -146,6 +146,18 @@ uint32_t plat_system_directory(char *buf, uint32_t cap);
 int plat_local_time(time_t t, struct tm *out);
 
 // ---------------------------------------------------------------------------------------
+// The machine's own identifiers, for where wmic is gone.
+
+// The computer's NetBIOS name (GetComputerNameA): the length written, 0 on failure (also
+// when it does not fit cap - 1 characters).
+uint32_t plat_computer_name(char *buf, uint32_t cap);
+
+// The name of the first volume that FindFirstVolumeA gives ("\\?\Volume{GUID}\";
+// looked up at run time, since Windows NT 4 lacks it): the length written, 0 when there
+// is none or it does not fit cap - 1 characters.
+uint32_t plat_first_volume(char *buf, uint32_t cap);
+
+// ---------------------------------------------------------------------------------------
 // Files through the C library, in Windows text mode: reading turns CR LF into LF (a lone
 // CR stays), writing turns LF into CR LF. mode is "r" or "w". The stream is closed with
 // fclose; fgets, fprintf, fputs, fseek, ftell and rewind work on it as usual, with file

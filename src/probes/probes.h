@@ -3,6 +3,7 @@
 #ifndef TELINV_PROBES_H
 #define TELINV_PROBES_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "collect/ring_list.h"
@@ -45,12 +46,22 @@ enum { WMIC_READ_MAX = 4095 };
 // characters. Returns the number of characters kept.
 int decode_wmic_text(const unsigned char *bytes, uint32_t count, char *output, int capacity, int wanted_line);
 
+// Keeps the characters of text that wmic's value row keeps (ASCII letters and digits,
+// '-', '.', '_'), at most capacity of them, in output (capacity + 1 characters): the
+// system's own answers take wmic's form so. Returns the number kept.
+int keep_wmic_characters(const char *text, char *output, int capacity);
+// wmic's ProcessorId from CPUID leaf 1: EDX, then EAX, eight upper-case hexadecimal
+// digits each, into output (size characters): its length, 0 when it does not fit.
+int format_processor_id(uint32_t eax, uint32_t edx, char *output, size_t size);
+
 // getmac -NH into a capture, find_mac2 over it: 1 when addresses were found.
 int mkwmic(void);
 // ipconfig.exe -all into a capture, find_mac over it: 1 when an address was found.
 int ipconfig_mac(void);
 
-// The probes of the sysinfo section; each returns probe_result, empty on failure.
+// The probes of the sysinfo section; each returns probe_result, empty on failure. Where
+// wmic gives no value, the three identifiers come from the system itself (the computer's
+// name, the first volume, the processor's CPUID), in the form wmic's value would have.
 const char *probe_computer_name(void);
 const char *probe_volume_id(void);
 const char *probe_processor_id(void);

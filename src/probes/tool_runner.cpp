@@ -3,6 +3,8 @@
 // deleted again, and the probes of the sysinfo section built on them.
 #include "probes/probes.h"
 
+#include "base/cpu_id.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -166,21 +168,63 @@ int ipconfig_mac(void)
     return capture_probe("ipconfig.exe", "ipconfig.exe -all", find_mac);
 }
 
+int keep_wmic_characters(const char *text, char *output, int capacity)
+{
+    int kept = 0;
+    for (const char *c = text; *c && kept < capacity; c++)
+        if (wmic_char_allowed(static_cast<unsigned char>(*c)))
+            output[kept++] = *c;
+    output[kept] = '\0';
+    return kept;
+}
+
+int format_processor_id(uint32_t eax, uint32_t edx, char *output, size_t size)
+{
+    // wmic's ProcessorId: EDX, then EAX, eight upper-case hexadecimal digits each.
+    int n = std::snprintf(output, size, "%08X%08X", static_cast<unsigned>(edx), static_cast<unsigned>(eax));
+    return n > 0 && static_cast<size_t>(n) < size ? n : 0;
+}
+
+// Where wmic gives no value (it is gone, as from Windows 11 24H2 and Windows Server 2025
+// on; it could not be started; it was ended at the limit; its output has no value row),
+// the system's own answer stands in probe_result, in wmic's form after its filter.
+static void system_answer(const char *text)
+{
+    if (probe_result[0] == '\0')
+        keep_wmic_characters(text, probe_result, PROBE_RESULT_SIZE - 1);
+}
+
 const char *probe_computer_name(void)
 {
-    wmic_query("COMPUTERSYSTEM GET Name");
+    if (!wmic_query("COMPUTERSYSTEM GET Name")) {
+        char name[PROBE_RESULT_SIZE];
+        if (plat_computer_name(name, sizeof name))
+            system_answer(name);
+    }
     return probe_result;
 }
 
 const char *probe_volume_id(void)
 {
-    wmic_query("VOLUME GET DeviceID");
+    if (!wmic_query("VOLUME GET DeviceID")) {
+        // "\\?\Volume{GUID}\" as wmic's DeviceID gives it; the filter keeps
+        // "Volume" and the GUID without its braces.
+        char volume[PLAT_MAX_PATH];
+        if (plat_first_volume(volume, sizeof volume))
+            system_answer(volume);
+    }
     return probe_result;
 }
 
 const char *probe_processor_id(void)
 {
-    wmic_query("CPU GET ProcessorId");
+    if (!wmic_query("CPU GET ProcessorId")) {
+        // The processor this program runs on; nothing where it has no CPUID leaf 1.
+        uint32_t eax = 0, edx = 0;
+        char id[PROBE_RESULT_SIZE];
+        if (cpu_id_leaf1(&eax, &edx) && format_processor_id(eax, edx, id, sizeof id))
+            system_answer(id);
+    }
     return probe_result;
 }
 

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/cpu_id.h"
 #include "platform/platform.h"
 #include "probes/probes.h"
 #include "standins.h"
@@ -135,8 +137,8 @@ TEST(Probes, CannedValuesOfTheHostAndAnotherProbeReplacesTheText)
     tools.put("C:\\windows\\system32\\getmac.txt", "\n02-00-00-00-00-09   x\n02-00-00-00-00-03   y\n");
     const char *first = probe_computer_name();
     EXPECT_STREQ(first, "OTHER-HOST");
-    EXPECT_STREQ(probe_volume_id(), ""); // no DeviceID in this host's data
-    EXPECT_STREQ(first, "");             // the same buffer, emptied by the next probe
+    EXPECT_EQ(wmic_query("VOLUME GET DeviceID"), 0); // no DeviceID in this host's data
+    EXPECT_STREQ(first, "");                         // the same buffer, emptied by the next query
     EXPECT_STREQ(probe_processor_id(), "1234");
     EXPECT_EQ(mkwmic(), 1);
     EXPECT_STREQ(probe_result, "02-00-00-00-00-03\n02-00-00-00-00-09\n");
@@ -162,7 +164,8 @@ TEST(Probes, ToolsAreTakenFromTheSystemDirectoryOnly)
     // Without the system's tools nothing is found, though the current directory has them.
     tools.remove(installed_tools::tool_path("getmac"));
     tools.remove(installed_tools::tool_path("wmic"));
-    EXPECT_STREQ(probe_computer_name(), "");
+    EXPECT_EQ(wmic_query("COMPUTERSYSTEM GET Name"), 0);
+    EXPECT_STREQ(probe_result, "");
     EXPECT_EQ(mkwmic(), 0);
     EXPECT_STREQ(probe_result, "");
     EXPECT_EQ(capture_files_left(), none);
@@ -176,7 +179,8 @@ TEST(Probes, ToolsThatCannotBeStartedLeaveNoCapture)
     tools.put(installed_tools::tool_path("getmac"), "not a program");
     tools.put(installed_tools::tool_path("ipconfig"), "not a program");
     trace_log log;
-    EXPECT_STREQ(probe_computer_name(), "");
+    EXPECT_EQ(wmic_query("COMPUTERSYSTEM GET Name"), 0);
+    EXPECT_STREQ(probe_result, "");
     EXPECT_EQ(capture_files_left(), none);
     EXPECT_EQ(mkwmic(), 0);
     EXPECT_EQ(log.texts(), (std::vector<std::string>{"find_mac2: tmp ''", "find_mac2: no mac found"}));
@@ -193,7 +197,8 @@ TEST(Probes, ToolsPastTheLimitGiveTheEmptyText)
     tools.install("sleeper", installed_tools::tool_path("wmic"));
     tools.install("sleeper", installed_tools::tool_path("getmac"));
     auto start = std::chrono::steady_clock::now();
-    EXPECT_STREQ(probe_processor_id(), "");
+    EXPECT_EQ(wmic_query("CPU GET ProcessorId"), 0);
+    EXPECT_STREQ(probe_result, "");
     // The sleeper has written an address before it sleeps: the half output is not used.
     EXPECT_EQ(mkwmic(), 0);
     EXPECT_STREQ(probe_result, "");
@@ -239,9 +244,136 @@ TEST(Probes, NoTemporaryDirectory)
     installed_tools tools(host);
     tools.install_all();
     host_set_temp_path("C:\\no such dir\\");
-    EXPECT_STREQ(probe_computer_name(), "");
+    EXPECT_EQ(wmic_query("COMPUTERSYSTEM GET Name"), 0);
+    EXPECT_STREQ(probe_result, "");
     EXPECT_EQ(mkwmic(), 0);
     EXPECT_STREQ(probe_result, "");
     host_set_temp_path(nullptr);
+#endif
+}
+
+namespace {
+
+// What wmic's row would give for the system's own values: on the host build the
+// simulated host's registry below, under Wine the prefix's own name and volumes.
+struct system_identifiers {
+    std::string name;
+    std::string volume; // "" under Wine: a volume name as its form only is known
+};
+
+system_identifiers simulate_identifiers(test_host &host)
+{
+    if (!test_host::simulated())
+        return {plat_getenv("COMPUTERNAME") ? plat_getenv("COMPUTERNAME") : "", ""};
+    // A name with characters wmic's filter drops; the drive letters' entries come
+    // before the first volume in the mount manager's list, and are passed over.
+    host.registry("[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName]\n"
+                  "\"ComputerName\"=\"BRANCH PBX#2\"\n"
+                  "[HKEY_LOCAL_MACHINE\\SYSTEM\\MountedDevices]\n"
+                  "\"\\\\DosDevices\\\\C:\"=hex:01,02\n"
+                  "\"\\\\??\\\\Volume{0a1b2c3d-1111-2222-3333-444455556666}\"=hex:01,02\n"
+                  "\"\\\\??\\\\Volume{99999999-1111-2222-3333-444455556666}\"=hex:03,04\n");
+    return {"BRANCHPBX2", "Volume0a1b2c3d-1111-2222-3333-444455556666"};
+}
+
+} // namespace
+
+TEST(Probes, SystemAnswersWhereWmicGivesNone)
+{
+    test_host host;
+    installed_tools tools(host);
+    system_identifiers expected = simulate_identifiers(host);
+    const std::string processor = machine_processor_id();
+    short_limit limit;
+    // wmic gone, wmic that is no program, wmic past the limit, wmic whose output has the
+    // heading and no value row: each probe gives the system's own answer.
+    const char *const states[] = {"absent", "not a program", "hanging", "no value row"};
+    for (const char *state : states) {
+        SCOPED_TRACE(state);
+        const std::string wmic = installed_tools::tool_path("wmic");
+        if (std::strcmp(state, "absent") == 0) {
+            tools.remove(wmic);
+        } else if (std::strcmp(state, "not a program") == 0) {
+            tools.put(wmic, "not a program");
+        } else if (std::strcmp(state, "hanging") == 0) {
+            tools.install("sleeper", wmic);
+        } else {
+            tools.install("wmic", wmic);
+            tools.put(wmic.substr(0, wmic.size() - 4) + ".txt", "Name\nDeviceID\nProcessorId\n");
+        }
+        EXPECT_EQ(std::string(probe_computer_name()), expected.name);
+        std::string volume = probe_volume_id();
+        if (test_host::simulated())
+            EXPECT_EQ(volume, expected.volume);
+        else // "\\?\Volume{GUID}\" through the filter
+            EXPECT_TRUE(volume.size() == 42 && volume.compare(0, 6, "Volume") == 0 && volume[14] == '-') << volume;
+        EXPECT_EQ(std::string(probe_processor_id()), processor);
+        EXPECT_EQ(capture_files_left(), none);
+    }
+    // wmic's own values stand where it gives them.
+    tools.install_all();
+    const std::string wmic = installed_tools::tool_path("wmic");
+    tools.put(wmic.substr(0, wmic.size() - 4) + ".txt",
+              "Name=WMIC-NAME\n"
+              "DeviceID=\\\\?\\Volume{11111111-2222-3333-4444-555555555555}\\\n"
+              "ProcessorId=0000000000000001\n");
+    EXPECT_STREQ(probe_computer_name(), "WMIC-NAME");
+    EXPECT_STREQ(probe_volume_id(), "Volume11111111-2222-3333-4444-555555555555");
+    EXPECT_STREQ(probe_processor_id(), "0000000000000001");
+    EXPECT_EQ(capture_files_left(), none);
+}
+
+TEST(Probes, SystemAnswersTakeWmicsForm)
+{
+    char out[PROBE_RESULT_SIZE];
+    EXPECT_EQ(keep_wmic_characters("\\\\?\\Volume{4d36e967-e325-11ce-bfc1-08002be10318}\\", out, 255), 42);
+    EXPECT_STREQ(out, "Volume4d36e967-e325-11ce-bfc1-08002be10318");
+    EXPECT_EQ(keep_wmic_characters("Ab-9._ \t:{}\xc4\xe9", out, 255), 6);
+    EXPECT_STREQ(out, "Ab-9._");
+    // At most 255 characters, the terminator the buffer's 256th.
+    std::string long_name(300, 'N');
+    EXPECT_EQ(keep_wmic_characters(long_name.c_str(), out, PROBE_RESULT_SIZE - 1), 255);
+    EXPECT_EQ(std::string(out), std::string(255, 'N'));
+
+    char id[17];
+    EXPECT_EQ(format_processor_id(0x000306A9u, 0xBFEBFBFFu, id, sizeof id), 16);
+    EXPECT_STREQ(id, "BFEBFBFF000306A9");
+    EXPECT_EQ(format_processor_id(0x1u, 0x0u, id, sizeof id), 16);
+    EXPECT_STREQ(id, "0000000000000001");
+    EXPECT_EQ(format_processor_id(0x1u, 0x0u, id, 16), 0); // no room for the terminator
+}
+
+TEST(CpuId, SignatureOfTheMachine)
+{
+#if defined(__linux__) && (defined(__x86_64__) || defined(__i386__))
+    // The family, model and stepping that Linux reports, in leaf 1's EAX layout.
+    FILE *info = std::fopen("/proc/cpuinfo", "r");
+    if (!info)
+        GTEST_SKIP() << "no /proc/cpuinfo";
+    long family = -1, model = -1, stepping = -1;
+    bool fpu = false;
+    char line[4096];
+    while (std::fgets(line, sizeof line, info) && (family < 0 || model < 0 || stepping < 0 || !fpu)) {
+        std::sscanf(line, "cpu family : %ld", &family);
+        std::sscanf(line, "model : %ld", &model);
+        std::sscanf(line, "stepping : %ld", &stepping);
+        if (std::strncmp(line, "flags", 5) == 0)
+            fpu = std::strstr(line, " fpu") != nullptr;
+    }
+    std::fclose(info);
+    if (family < 0 || model < 0 || stepping < 0)
+        GTEST_SKIP() << "/proc/cpuinfo names no family, model and stepping";
+    uint32_t base = family >= 15 ? 15 : static_cast<uint32_t>(family);
+    uint32_t extended_family = family >= 15 ? static_cast<uint32_t>(family - 15) : 0;
+    bool extended_model = base == 6 || base == 15;
+    uint32_t expected = static_cast<uint32_t>(stepping) |
+                        (static_cast<uint32_t>(extended_model ? model & 15 : model) << 4) | (base << 8) |
+                        (static_cast<uint32_t>(extended_model ? model >> 4 : 0) << 16) | (extended_family << 20);
+    uint32_t eax = 0, edx = 0;
+    ASSERT_EQ(cpu_id_leaf1(&eax, &edx), 1);
+    EXPECT_EQ(eax & 0x0FFF0FFFu, expected) << std::hex << eax;
+    EXPECT_EQ((edx & 1u) != 0, fpu) << std::hex << edx;
+#else
+    GTEST_SKIP() << "the machine's processor is checked against Linux's /proc/cpuinfo on x86";
 #endif
 }

@@ -6,7 +6,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/cpu_id.h"
 #include "platform/platform.h"
+#include "probes/probes.h"
 
 #ifndef _WIN32
 #include <unistd.h>
@@ -153,4 +155,13 @@ std::string system_dir()
 std::string banner_line(const std::string &name)
 {
     return std::string(37, '-') + " " + name + " " + std::string(39 - name.size(), '-') + "\n";
+}
+
+std::string machine_processor_id()
+{
+    uint32_t eax = 0, edx = 0;
+    char id[32];
+    if (!cpu_id_leaf1(&eax, &edx) || !format_processor_id(eax, edx, id, sizeof id))
+        return "";
+    return id;
 }

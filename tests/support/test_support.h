@@ -47,6 +47,10 @@ std::string system_dir();
 // The banner line of a section name of 2 to 39 characters, with its line feed.
 std::string banner_line(const std::string &name);
 
+// The identifier of the processor the tests run on, in wmic's form (CPUID leaf 1: EDX,
+// then EAX, in hexadecimal); "" where it has no leaf 1.
+std::string machine_processor_id();
+
 // Turns CR LF into LF.
 std::string lf_lines(const std::string &text);
 

@@ -189,11 +189,12 @@ TEST(Sysinfo, MissingValuesLeaveTheirLinesOut)
     std::string text = report_of(dump_sysinfo);
     host_set_physical_memory(0);
     os_version_major = 0;
-    // No processor name, a MHz of the wrong type, no computer name, no tools; updates
-    // without any description still end with an empty line; a hotfix or uninstall name
-    // of 128 characters ends its list.
+    // No processor name, a MHz of the wrong type, no computer name, no tools (the
+    // processor's own identifier stands in for wmic's); updates without any description
+    // still end with an empty line; a hotfix or uninstall name of 128 characters ends
+    // its list.
     EXPECT_EQ(text, row("WindowsVersion:", "6.1") + row("VendorId:", "AuthenticAMD") + "PhysicalMemory:    2Mb\n" +
-                        "MacAddresses\n\n\n\n\n\n" + "\n" + row("Hotfix:", "KB1") + "\n");
+                        "MacAddresses\n\n\n\n" + machine_processor_id() + "\n\n" + "\n" + row("Hotfix:", "KB1") + "\n");
 #endif
 }
 

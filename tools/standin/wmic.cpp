@@ -6,9 +6,10 @@
 // line at the end. Without /OUTPUT: the same bytes go to standard output.
 //
 // The values come from wmic.txt next to the program when it exists, one "Property=value"
-// line per row (a property may have several rows, as VOLUME GET DeviceID does); lines
-// starting with ';' are comments. Otherwise the canned values below stand. A property
-// without any value gives the byte-order mark alone.
+// line per row (a property may have several rows, as VOLUME GET DeviceID does); a line
+// "Property" alone gives the heading and no value row; lines starting with ';' are
+// comments. Otherwise the canned values below stand. A property without any value gives
+// the byte-order mark alone.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -28,15 +29,21 @@ static const canned_row canned[] = {
     {"ProcessorId", "BFEBFBFF000306A9"},
 };
 
-static std::vector<std::string> rows_for(const std::string &property)
+// The property's rows; *heading tells whether the output has a heading even without rows.
+static std::vector<std::string> rows_for(const std::string &property, bool *heading)
 {
     std::vector<std::string> rows;
     std::vector<std::string> lines;
+    *heading = false;
     if (standin_data_lines("wmic.txt", &lines)) {
         for (const std::string &line : lines) {
             size_t eq = line.find('=');
-            if (line.empty() || line[0] == ';' || eq == std::string::npos)
+            if (line.empty() || line[0] == ';')
                 continue;
+            if (eq == std::string::npos) {
+                *heading = *heading || standin_same_text(line, property);
+                continue;
+            }
             if (standin_same_text(line.substr(0, eq), property))
                 rows.push_back(line.substr(eq + 1));
         }
@@ -72,9 +79,10 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    std::vector<std::string> rows = rows_for(property);
+    bool heading = false;
+    std::vector<std::string> rows = rows_for(property, &heading);
     std::string bytes = "\xff\xfe";
-    if (!rows.empty()) {
+    if (!rows.empty() || heading) {
         size_t width = property.size();
         for (const std::string &row : rows)
             if (row.size() > width)

@@ -36,6 +36,11 @@ bool host_wow64();
 // next call reads it afresh. Tests call it after they change the simulated host.
 void host_reset();
 
+// The name of the first value of a key of the simulated registry (in the order of its
+// registry.reg) whose name begins with prefix, without regard to ASCII case; "" when
+// there is none. The key is opened as plat_reg_open opens it, in the 64-bit view.
+std::string host_first_value_name(const char *key_path, const char *prefix);
+
 // The registry and path parts of host_reset.
 void host_registry_reset();
 void host_paths_reset();

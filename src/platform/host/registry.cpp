@@ -166,3 +166,26 @@ void plat_reg_close(plat_key key)
         return;
     delete key;
 }
+
+std::string host_first_value_name(const char *key_path, const char *prefix)
+{
+    plat_key key = nullptr;
+    if (plat_reg_open(PLAT_HKEY_LOCAL_MACHINE, key_path, PLAT_KEY_QUERY_VALUE | PLAT_KEY_WOW64_64KEY, &key) !=
+        PLAT_ERROR_SUCCESS)
+        return std::string();
+    std::string found;
+    {
+        std::lock_guard<std::mutex> guard(registry_lock);
+        if (const reg_key *k = key_of(key)) {
+            size_t n = std::strlen(prefix);
+            for (const reg_value &v : k->values) {
+                if (v.name.size() >= n && strncasecmp(v.name.c_str(), prefix, n) == 0) {
+                    found = v.name;
+                    break;
+                }
+            }
+        }
+    }
+    plat_reg_close(key);
+    return found;
+}

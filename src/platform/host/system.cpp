@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 
 // The version that the simulated registry names in
 // HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion, value "CurrentVersion" ("6.1").
@@ -66,6 +67,49 @@ uint32_t plat_module_file_name(char *buf, uint32_t cap)
 const char *plat_getenv(const char *name)
 {
     return std::getenv(name);
+}
+
+// The value "ComputerName" of HKLM\SYSTEM\CurrentControlSet\Control\ComputerName\ComputerName,
+// where Windows keeps the name that GetComputerNameA gives.
+uint32_t plat_computer_name(char *buf, uint32_t cap)
+{
+    if (cap == 0)
+        return 0;
+    buf[0] = '\0';
+    plat_key key = nullptr;
+    if (plat_reg_open(PLAT_HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
+                      PLAT_KEY_QUERY_VALUE, &key) != PLAT_ERROR_SUCCESS)
+        return 0;
+    char text[256];
+    uint32_t size = sizeof text - 1;
+    uint32_t type = 0;
+    long rc = plat_reg_query(key, "ComputerName", &type, text, &size);
+    plat_reg_close(key);
+    if (rc != PLAT_ERROR_SUCCESS || (type != PLAT_REG_SZ && type != PLAT_REG_EXPAND_SZ))
+        return 0;
+    text[size] = '\0';
+    size_t len = std::strlen(text);
+    if (len == 0 || len >= cap)
+        return 0;
+    std::memcpy(buf, text, len + 1);
+    return static_cast<uint32_t>(len);
+}
+
+// The mount manager's list in HKLM\SYSTEM\MountedDevices names each volume by a value
+// "\??\Volume{GUID}"; FindFirstVolumeA gives the first as "\\?\Volume{GUID}\".
+uint32_t plat_first_volume(char *buf, uint32_t cap)
+{
+    if (cap == 0)
+        return 0;
+    buf[0] = '\0';
+    std::string name = host_first_value_name("SYSTEM\\MountedDevices", "\\??\\Volume{");
+    if (name.empty())
+        return 0;
+    std::string volume = "\\\\?\\" + name.substr(4) + "\\";
+    if (volume.size() >= cap)
+        return 0;
+    std::memcpy(buf, volume.c_str(), volume.size() + 1);
+    return static_cast<uint32_t>(volume.size());
 }
 
 // The simulated host's zone is the process's: TZ, as the tests set it.

@@ -262,6 +262,54 @@ uint32_t plat_system_directory(char *buf, uint32_t cap)
     return GetSystemDirectoryA(buf, cap);
 }
 
+// ---------------------------------------------------------------------------------------
+// The machine's own identifiers
+
+uint32_t plat_computer_name(char *buf, uint32_t cap)
+{
+    if (cap == 0)
+        return 0;
+    DWORD n = cap;
+    if (!GetComputerNameA(buf, &n) || n >= cap) {
+        buf[0] = '\0';
+        return 0;
+    }
+    buf[n] = '\0';
+    return n;
+}
+
+typedef HANDLE(WINAPI *find_first_volume_fn)(LPSTR, DWORD);
+typedef BOOL(WINAPI *find_volume_close_fn)(HANDLE);
+
+uint32_t plat_first_volume(char *buf, uint32_t cap)
+{
+    if (cap == 0)
+        return 0;
+    buf[0] = '\0';
+    // Looked up at run time: Windows NT 4 has neither, and a static import would keep
+    // the program from starting there.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    FARPROC first_proc = kernel ? GetProcAddress(kernel, "FindFirstVolumeA") : nullptr;
+    FARPROC close_proc = kernel ? GetProcAddress(kernel, "FindVolumeClose") : nullptr;
+    if (!first_proc || !close_proc)
+        return 0;
+    find_first_volume_fn find_first;
+    find_volume_close_fn find_close;
+    std::memcpy(&find_first, &first_proc, sizeof find_first);
+    std::memcpy(&find_close, &close_proc, sizeof find_close);
+    char name[MAX_PATH + 1];
+    HANDLE search = find_first(name, sizeof name);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    find_close(search);
+    name[sizeof name - 1] = '\0';
+    size_t len = std::strlen(name);
+    if (len == 0 || len >= cap)
+        return 0;
+    std::memcpy(buf, name, len + 1);
+    return static_cast<uint32_t>(len);
+}
+
 int plat_local_time(time_t t, struct tm *out)
 {
     // The C runtime takes its zone from TZ when that is set, and reads a Cygwin shell's
