@@ -166,3 +166,26 @@ elseif(NOT WIN32)
     set_tests_properties(robust_${scenario}_host PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
   endforeach()
 endif()
+
+# Where wmic is gone, does not end, or gives no value row, the identifier lines hold the
+# system's own values; where it gives values, its values (tests/e2e/robust). A wmic that
+# does not end is run with telinv_quick, whose tools have two seconds.
+foreach(scenario wmic-present wmic-absent wmic-hanging wmic-no-value)
+  set(program $<TARGET_FILE:telinv>)
+  if(scenario STREQUAL "wmic-hanging")
+    set(program $<TARGET_FILE:telinv_quick>)
+  endif()
+  set(args --mkpe ${TELINV_E2E_MKPE} --tools ${PROJECT_BINARY_DIR}/tools --telinv ${program})
+  if(CMAKE_CROSSCOMPILING AND WIN32)
+    if(TELINV_E2E_MKPE)
+      foreach(arch ${TELINV_WINE_ARCHES})
+        add_test(NAME robust_${scenario}_${arch} COMMAND ${TELINV_E2E_DIR}/robust --side wine --arch ${arch}
+          --template ${TELINV_E2E_TEMPLATE} ${args} ${scenario})
+        set_tests_properties(robust_${scenario}_${arch} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+      endforeach()
+    endif()
+  elseif(NOT WIN32)
+    add_test(NAME robust_${scenario}_host COMMAND ${TELINV_E2E_DIR}/robust --side host ${args} ${scenario})
+    set_tests_properties(robust_${scenario}_host PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
+  endif()
+endforeach()
