@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "collect/collect.h"
+#include "collect/collect_internal.h"
 #include "platform/platform.h"
 
 int main(int argc, char **argv)

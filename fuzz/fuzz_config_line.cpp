@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "collect/collect.h"
+#include "collect/collect_internal.h"
 #include "collect_fuzz.h"
 
 static void check_text(const char *text, size_t size)

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "collect/collect.h"
+#include "collect/collect_internal.h"
 #include "collect_fuzz.h"
-#include "install/install.h"
+#include "install/install_internal.h"
 
 static std::string model_section(const std::string &text)
 {

@@ -2,7 +2,7 @@
 // each gives what its rules say: find_mac one address in the "%02X-..." form or nothing,
 // find_mac2 the sorted first-17-character entries of the lines after the first, cut at
 // the output's size less one.
-#include "probes/probes.h"
+#include "probes/probes_internal.h"
 
 #include <algorithm>
 #include <cstdlib>

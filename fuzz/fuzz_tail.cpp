@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "collect/collect.h"
+#include "collect/collect_internal.h"
 #include "collect_fuzz.h"
 #include "platform/platform.h"
 

@@ -1,7 +1,7 @@
 // Fuzzes the decoding of wmic's output file over any bytes: the kept text never exceeds
 // the capacity, holds only allowed characters, and is exactly the allowed low bytes of
 // the wanted line of the first 4095 bytes.
-#include "probes/probes.h"
+#include "probes/probes_internal.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,10 +1,11 @@
 // The pbxcfg section: db.cfg names the configuration file, which is copied verbatim
 // while its TimeCfg, VoipGlobal and error-log entries are picked out.
-#include "collect/collect.h"
+#include "collect/collect_internal.h"
 
 #include <cstdlib>
 #include <cstring>
 
+#include "base/text_copy.h"
 #include "install/install.h"
 #include "platform/platform.h"
 #include "report/report.h"

@@ -15,18 +15,18 @@
 //   other systems ("CET") differ, and a name would not be the same on every build.
 // A pattern with any other conversion, a lone "%" at its end, or a name longer than
 // 1023 characters gives the empty name, and so the not-found line.
-#include "collect/collect.h"
+#include "collect/collect_internal.h"
 
+#include <cstdint>
 #include <cstring>
 
+#include "base/calendar_names.h"
+#include "base/decimal.h"
+#include "base/text_copy.h"
 #include "install/install.h"
 #include "platform/platform.h"
 
 static const char default_log_pattern[] = "error.log";
-
-static const char *const day_names[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
-static const char *const month_names[] = {"January", "February", "March",     "April",   "May",      "June",
-                                          "July",    "August",   "September", "October", "November", "December"};
 
 namespace {
 
@@ -56,23 +56,15 @@ void put_string(name_writer *w, const char *text)
 // A number with at least width digits, padded with pad ('0' or ' ').
 void put_number(name_writer *w, long value, int width, char pad)
 {
-    char digits[24];
-    int n = 0;
+    char digits[U64_DIGITS_SIZE];
     bool negative = value < 0;
-    unsigned long v = negative ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
-    do {
-        digits[n++] = static_cast<char>('0' + v % 10);
-        v /= 10;
-    } while (v > 0);
-    char text[32];
-    int used = 0;
+    uint64_t magnitude = negative ? 0u - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    int n = format_u64(magnitude, digits);
     if (negative)
-        text[used++] = '-';
+        put_text(w, "-", 1);
     for (int i = n; i < width; i++)
-        text[used++] = pad;
-    while (n > 0)
-        text[used++] = digits[--n];
-    put_text(w, text, static_cast<size_t>(used));
+        put_text(w, &pad, 1);
+    put_text(w, digits, static_cast<size_t>(n));
 }
 
 bool is_leap(long year)
@@ -125,17 +117,17 @@ bool convert(name_writer *w, char c, const struct tm *tm, int offset_minutes, in
     long year = tm->tm_year + 1900L;
     switch (c) {
     case 'a':
-        put_text(w, day_names[tm->tm_wday], 3);
+        put_text(w, day_name(tm->tm_wday), 3);
         return true;
     case 'A':
-        put_string(w, day_names[tm->tm_wday]);
+        put_string(w, day_name(tm->tm_wday));
         return true;
     case 'b':
     case 'h':
-        put_text(w, month_names[tm->tm_mon], 3);
+        put_text(w, month_name(tm->tm_mon), 3);
         return true;
     case 'B':
-        put_string(w, month_names[tm->tm_mon]);
+        put_string(w, month_name(tm->tm_mon));
         return true;
     case 'c':
         return expand(w, "%a %b %e %H:%M:%S %Y", tm, offset_minutes, offset_known);
@@ -316,11 +308,5 @@ void dump_error_log(FILE *report)
         text_append(path, sizeof path, "\\");
         text_append(path, sizeof path, name);
     }
-    FILE *file = plat_fopen_text(path, "r");
-    if (!file) {
-        std::fprintf(report, "'%s' not found\n", path);
-        return;
-    }
-    copy_file_tail(report, file);
-    std::fclose(file);
+    copy_log_tail(report, path, "'%s' not found\n");
 }

@@ -1,9 +1,11 @@
 // Copies of the installation's text files into the report: filtered configuration
 // files, verbatim logs, and the last 500 lines of long logs.
-#include "collect/collect.h"
+#include "collect/collect_internal.h"
 
 #include <cstring>
 
+#include "base/system_dir.h"
+#include "base/text_copy.h"
 #include "install/install.h"
 #include "platform/platform.h"
 #include "report/report.h"
@@ -12,26 +14,6 @@ static const char *const voip_file_names[] = {"CFG.TCL",  "TS.TCL",   "GLOBALS.T
                                               "USER.TXT", "SIPSERV.TXT", "VFILES.TXT",  "RESOLV.CONF"};
 
 static const char kamailio_err_path[] = "c:\\cygwin\\kamailio\\kamailio-err.txt";
-
-void text_copy(char *dest, size_t size, const char *text)
-{
-    if (size == 0)
-        return;
-    dest[0] = '\0';
-    text_append(dest, size, text);
-}
-
-void text_append(char *dest, size_t size, const char *text)
-{
-    size_t used = std::strlen(dest);
-    if (used + 1 >= size)
-        return;
-    size_t n = std::strlen(text);
-    if (n > size - 1 - used)
-        n = size - 1 - used;
-    std::memcpy(dest + used, text, n);
-    dest[used + n] = '\0';
-}
 
 char *split_token(char **cursor, const char *delimiters)
 {
@@ -275,11 +257,8 @@ void dump_netcfg(FILE *report)
 {
     char path[COLLECT_PATH_SIZE];
     text_copy(path, sizeof path, install_dir());
-    if (path[0] == '\0') {
-        uint32_t n = plat_system_directory(path, COLLECT_PATH_SIZE - 1);
-        if (n == 0 || n >= COLLECT_PATH_SIZE - 1)
-            path[0] = '\0';
-    }
+    if (path[0] == '\0')
+        system_dir(path, sizeof path);
     // The drive root ("C:\") of that directory, then the file.
     if (std::strlen(path) > 3)
         path[3] = '\0';
@@ -344,13 +323,18 @@ void dump_voip_files(FILE *report)
     }
 }
 
-void dump_kamailio_err(FILE *report)
+void copy_log_tail(FILE *report, const char *path, const char *not_found_format)
 {
-    FILE *file = plat_fopen_text(kamailio_err_path, "r");
+    FILE *file = plat_fopen_text(path, "r");
     if (!file) {
-        std::fprintf(report, "%s not found\n", kamailio_err_path);
+        std::fprintf(report, not_found_format, path);
         return;
     }
     copy_file_tail(report, file);
     std::fclose(file);
+}
+
+void dump_kamailio_err(FILE *report)
+{
+    copy_log_tail(report, kamailio_err_path, "%s not found\n");
 }

@@ -17,19 +17,21 @@ enum reg_view { REG_VIEW_OWN = 0, REG_VIEW_64 = 1 };
 int reg_read_value(plat_root root, const char *sub_key, const char *value_name, uint32_t wanted_type, void *dest,
                    uint32_t capacity, reg_view view = REG_VIEW_OWN);
 
-// The suite's identity: "Company" and "Product" of HKLM\SOFTWARE\KESTRA, or the defaults.
-const char *company_name(void);
-const char *product_name(void);
+// The registry reads of the sections, all under HKEY_LOCAL_MACHINE, through
+// reg_read_value. A string value (any string kind) into text, a buffer of size bytes,
+// ended where the registry's byte count ends (a text that fills the buffer without a
+// terminator loses its last character): the byte count, or -1 with text empty.
+int reg_read_text(const char *key_path, const char *value_name, char *text, uint32_t size,
+                  reg_view view = REG_VIEW_OWN);
+// A REG_DWORD value: 1 with *number set, or 0 with *number 0.
+int reg_read_dword(const char *key_path, const char *value_name, uint32_t *number);
 
-// SOFTWARE\<Company>\<Product>\AllVersions, in a static buffer.
-const char *product_key_path(void);
-// SOFTWARE\<Company>\<name>, in a static buffer.
+// SOFTWARE\<Company>\<name>, the key of one of the suite's components, in a static buffer
+// valid until the next call; Company is the suite's identity value, or its default.
 const char *product_subkey(const char *name);
 
 // The installation directory (cached once found); empty when the suite is not installed.
 const char *install_dir(void);
-// An existing directory under Program Files where the suite may live, or "".
-const char *fallback_install_dir(void);
 
 // Where locate_file looks.
 enum location_kind {
@@ -44,7 +46,7 @@ enum location_kind {
 enum { LOCATE_PATH_SIZE = 776 };
 
 // The full path of name for a location kind, into dest (LOCATE_PATH_SIZE characters).
-void locate_file(int kind, char *dest, const char *name);
+void locate_file(location_kind kind, char *dest, const char *name);
 
 enum { SUBKEY_NAME_SIZE = 128 };
 
@@ -53,16 +55,18 @@ enum { SUBKEY_NAME_SIZE = 128 };
 // is no subkey at the position, or its name does not fit.
 int reg_subkey_name(const char *key_path, uint32_t position, char *name, reg_view view = REG_VIEW_OWN);
 
-// One string value of the subkey at a position of a key: 0 no such subkey, 1 the subkey
-// without a readable value (dest then holds the subkey's path), 2 the value is in dest.
-int reg_subkey_value(const char *key_path, uint32_t position, const char *value_name, char *dest, uint32_t size,
-                     reg_view view = REG_VIEW_OWN);
-// The same, also looking two levels down the chain of first children.
-int reg_nested_value(const char *key_path, uint32_t position, const char *value_name, char *dest, uint32_t size,
-                     reg_view view = REG_VIEW_OWN);
+// The results of the walks below.
+enum reg_walk_result {
+    REG_NO_SUBKEY = 0,   // no subkey at the position (or its name does not fit): the walk ends
+    REG_SUBKEY_ONLY = 1, // the subkey without a readable value; dest holds the subkey's path
+    REG_VALUE_READ = 2   // the value is in dest
+};
 
-// Forget the cached identity and installation directory (for tests that change the host).
-void install_reset_cache(void);
-void install_reset_identity(void);
+// One string value of the subkey at a position of a key.
+reg_walk_result reg_subkey_value(const char *key_path, uint32_t position, const char *value_name, char *dest,
+                                 uint32_t size, reg_view view = REG_VIEW_OWN);
+// The same, also looking two levels down the chain of first children.
+reg_walk_result reg_nested_value(const char *key_path, uint32_t position, const char *value_name, char *dest,
+                                 uint32_t size, reg_view view = REG_VIEW_OWN);
 
 #endif

@@ -1,8 +1,11 @@
 // Where the suite is installed, and the full paths of the files the report looks at.
-#include "install/install.h"
+#include "install/install_internal.h"
 
 #include <cstdio>
 #include <cstring>
+
+#include "base/system_dir.h"
+#include "base/text_copy.h"
 
 enum { INSTALL_DIR_SIZE = 260, PROGRAM_FILES_SIZE = 4096, SYSTEM_DIR_SIZE = 520 };
 
@@ -12,28 +15,18 @@ const char *install_dir(void)
 {
     if (install_dir_cache[0] != '\0')
         return install_dir_cache;
-    int n = reg_read_value(PLAT_HKEY_LOCAL_MACHINE, product_key_path(), "InstallationDirectory", PLAT_REG_SZ,
-                           install_dir_cache, sizeof install_dir_cache);
-    if (n < 0)
-        install_dir_cache[0] = '\0';
-    else
-        install_dir_cache[n < INSTALL_DIR_SIZE ? n : INSTALL_DIR_SIZE - 1] = '\0';
+    reg_read_text(product_key_path(), "InstallationDirectory", install_dir_cache, sizeof install_dir_cache);
     return install_dir_cache;
 }
 
 const char *fallback_install_dir(void)
 {
     static char path[PLAT_MAX_PATH];
-    static char program_files[PROGRAM_FILES_SIZE];
+    char program_files[PROGRAM_FILES_SIZE];
     static const char *const candidates[] = {"\\corvana\\corvana.Quendal", "\\MIRDEN\\KESTRA"};
 
-    std::memset(program_files, 0, sizeof program_files);
-    int n = reg_read_value(PLAT_HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir",
-                           PLAT_REG_SZ, program_files, sizeof program_files);
-    if (n < 0)
-        program_files[0] = '\0';
-    else
-        program_files[n < PROGRAM_FILES_SIZE ? n : PROGRAM_FILES_SIZE - 1] = '\0';
+    reg_read_text("Software\\Microsoft\\Windows\\CurrentVersion", "ProgramFilesDir", program_files,
+                  sizeof program_files);
     for (const char *candidate : candidates) {
         // A candidate that would not fit MAX_PATH is not tried: a cut path could name
         // some other directory.
@@ -45,31 +38,17 @@ const char *fallback_install_dir(void)
     return path;
 }
 
-// Appends text to dest (LOCATE_PATH_SIZE characters) as far as it fits.
-static void append_cut(char *dest, const char *text)
-{
-    size_t used = std::strlen(dest);
-    size_t room = LOCATE_PATH_SIZE - 1 - used;
-    size_t n = std::strlen(text);
-    if (n > room)
-        n = room;
-    std::memcpy(dest + used, text, n);
-    dest[used + n] = '\0';
-}
-
-void locate_file(int kind, char *dest, const char *name)
+void locate_file(location_kind kind, char *dest, const char *name)
 {
     dest[0] = '\0';
     const char *separator = "\\";
     if (kind == LOC_INSTALL_DIR) {
         const char *dir = install_dir();
-        append_cut(dest, dir[0] != '\0' ? dir : fallback_install_dir());
+        text_append(dest, LOCATE_PATH_SIZE, dir[0] != '\0' ? dir : fallback_install_dir());
     } else {
-        char system_dir[SYSTEM_DIR_SIZE];
-        uint32_t n = plat_system_directory(system_dir, SYSTEM_DIR_SIZE - 1);
-        if (n == 0 || n >= SYSTEM_DIR_SIZE - 1)
-            system_dir[0] = '\0';
-        append_cut(dest, system_dir);
+        char system[SYSTEM_DIR_SIZE];
+        system_dir(system, sizeof system);
+        text_append(dest, LOCATE_PATH_SIZE, system);
         switch (kind) {
         case LOC_DRIVERS:
             separator = "\\drivers\\";
@@ -87,8 +66,8 @@ void locate_file(int kind, char *dest, const char *name)
             break;
         }
     }
-    append_cut(dest, separator);
-    append_cut(dest, name);
+    text_append(dest, LOCATE_PATH_SIZE, separator);
+    text_append(dest, LOCATE_PATH_SIZE, name);
 }
 
 void install_reset_cache(void)

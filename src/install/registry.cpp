@@ -1,8 +1,10 @@
 // The one registry read of the program, and the suite's identity values and key paths.
-#include "install/install.h"
+#include "install/install_internal.h"
 
 #include <cstdio>
 #include <cstring>
+
+#include "base/text_copy.h"
 
 enum { IDENTITY_SIZE = 64, KEY_PATH_SIZE = 128 };
 
@@ -37,6 +39,27 @@ int reg_read_value(plat_root root, const char *sub_key, const char *value_name, 
     return static_cast<int>(size);
 }
 
+int reg_read_text(const char *key_path, const char *value_name, char *text, uint32_t size, reg_view view)
+{
+    if (size == 0)
+        return -1;
+    int n = reg_read_value(PLAT_HKEY_LOCAL_MACHINE, key_path, value_name, PLAT_REG_SZ, text, size, view);
+    if (n < 0)
+        text[0] = '\0';
+    else
+        text[static_cast<uint32_t>(n) < size ? static_cast<uint32_t>(n) : size - 1] = '\0';
+    return n;
+}
+
+int reg_read_dword(const char *key_path, const char *value_name, uint32_t *number)
+{
+    *number = 0;
+    if (reg_read_value(PLAT_HKEY_LOCAL_MACHINE, key_path, value_name, PLAT_REG_DWORD, number, sizeof *number) != -1)
+        return 1;
+    *number = 0; // whatever a failed query left there does not count
+    return 0;
+}
+
 // Reads a string value of the identity key into buf (IDENTITY_SIZE bytes), or puts in the
 // default. A text that fills the whole buffer without a terminator loses its last
 // character to the terminator.
@@ -44,20 +67,8 @@ static const char *identity_value(char *buf, const char *value_name, const char 
 {
     if (buf[0] != '\0')
         return buf;
-    plat_key key = nullptr;
-    bool found = false;
-    if (plat_reg_open(PLAT_HKEY_LOCAL_MACHINE, identity_key, PLAT_KEY_QUERY_VALUE, &key) == PLAT_ERROR_SUCCESS) {
-        uint32_t type = PLAT_REG_NONE;
-        uint32_t size = IDENTITY_SIZE;
-        long rc = plat_reg_query(key, value_name, &type, buf, &size);
-        plat_reg_close(key);
-        if (rc == PLAT_ERROR_SUCCESS && is_string_kind(type)) {
-            buf[size < IDENTITY_SIZE ? size : IDENTITY_SIZE - 1] = '\0';
-            found = true;
-        }
-    }
-    if (!found)
-        std::memcpy(buf, fallback, std::strlen(fallback) + 1);
+    if (reg_read_text(identity_key, value_name, buf, IDENTITY_SIZE) < 0)
+        text_copy(buf, IDENTITY_SIZE, fallback);
     return buf;
 }
 
@@ -103,18 +114,6 @@ const char *product_subkey(const char *name)
 
 enum { SUBKEY_PATH_SIZE = 512 };
 
-// Copies text into dest of size bytes, cut and terminated.
-static void copy_cut(char *dest, uint32_t size, const char *text)
-{
-    if (size == 0)
-        return;
-    size_t n = std::strlen(text);
-    if (n > size - 1)
-        n = size - 1;
-    std::memcpy(dest, text, n);
-    dest[n] = '\0';
-}
-
 int reg_subkey_name(const char *key_path, uint32_t position, char *name, reg_view view)
 {
     plat_key key = nullptr;
@@ -128,44 +127,36 @@ int reg_subkey_name(const char *key_path, uint32_t position, char *name, reg_vie
     return 1;
 }
 
-int reg_subkey_value(const char *key_path, uint32_t position, const char *value_name, char *dest, uint32_t size,
-                     reg_view view)
+reg_walk_result reg_subkey_value(const char *key_path, uint32_t position, const char *value_name, char *dest,
+                                 uint32_t size, reg_view view)
 {
     char name[SUBKEY_NAME_SIZE];
     if (!reg_subkey_name(key_path, position, name, view))
-        return 0;
+        return REG_NO_SUBKEY;
 
     char path[SUBKEY_PATH_SIZE];
     std::snprintf(path, sizeof path, "%s\\%s", key_path, name);
-    if (size > 0) {
-        dest[0] = '\0';
-        int n = reg_read_value(PLAT_HKEY_LOCAL_MACHINE, path, value_name, PLAT_REG_SZ, dest, size, view);
-        if (n > 0) {
-            // The text ends at its stored count; one that fills the destination without a
-            // terminator loses its last character.
-            dest[static_cast<uint32_t>(n) < size ? n : size - 1] = '\0';
-            return 2;
-        }
-    }
-    copy_cut(dest, size, path);
-    return 1;
+    if (reg_read_text(path, value_name, dest, size, view) > 0)
+        return REG_VALUE_READ;
+    text_copy(dest, size, path);
+    return REG_SUBKEY_ONLY;
 }
 
-int reg_nested_value(const char *key_path, uint32_t position, const char *value_name, char *dest, uint32_t size,
-                     reg_view view)
+reg_walk_result reg_nested_value(const char *key_path, uint32_t position, const char *value_name, char *dest,
+                                 uint32_t size, reg_view view)
 {
-    int r = reg_subkey_value(key_path, position, value_name, dest, size, view);
-    if (r != 1)
+    reg_walk_result r = reg_subkey_value(key_path, position, value_name, dest, size, view);
+    if (r != REG_SUBKEY_ONLY)
         return r;
     // Down the chain of first children, two levels at most.
     for (int level = 0; level < 2; level++) {
         char path[SUBKEY_PATH_SIZE];
-        copy_cut(path, sizeof path, dest);
+        text_copy(path, sizeof path, dest);
         r = reg_subkey_value(path, 0, value_name, dest, size, view);
-        if (r == 2)
-            return 2;
-        if (r == 0)
-            return 1;
+        if (r == REG_VALUE_READ)
+            return REG_VALUE_READ;
+        if (r == REG_NO_SUBKEY)
+            return REG_SUBKEY_ONLY; // a missing child ends the chain, not the caller's walk
     }
-    return 1;
+    return REG_SUBKEY_ONLY;
 }

@@ -1,29 +1,14 @@
 // Directory listings: a heading with the directory's path, then one line per file with
 // its name, local date and time of the last change, and its size.
-#include "inventory/inventory.h"
+#include "inventory/inventory_internal.h"
 
 #include <cstdint>
 #include <cstdio>
 
+#include "base/decimal.h"
 #include "platform/platform.h"
 
-enum { SEARCH_PATTERN_SIZE = 1024, SIZE_TEXT_SIZE = 24 };
-
-// The decimal digits of a 64-bit size into text (SIZE_TEXT_SIZE characters). Formatted
-// here rather than with the C library's 64-bit conversions, which the C runtime of older
-// Windows does not know.
-static void format_size(uint64_t size, char *text)
-{
-    char digits[SIZE_TEXT_SIZE];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + static_cast<int>(size % 10u));
-        size /= 10u;
-    } while (size != 0 && n < SIZE_TEXT_SIZE - 1);
-    for (int i = 0; i < n; i++)
-        text[i] = digits[n - 1 - i];
-    text[n] = '\0';
-}
+enum { SEARCH_PATTERN_SIZE = 1024 };
 
 static void print_entry(FILE *report, const plat_find_data *entry)
 {
@@ -35,8 +20,8 @@ static void print_entry(FILE *report, const plat_find_data *entry)
         local.hour = local.minute = local.second = 0;
     }
     // The whole size, also past 2 GiB, right-aligned in the same 11 characters.
-    char size_text[SIZE_TEXT_SIZE];
-    format_size((static_cast<uint64_t>(entry->size_high) << 32) | entry->size_low, size_text);
+    char size_text[U64_DIGITS_SIZE];
+    format_u64((static_cast<uint64_t>(entry->size_high) << 32) | entry->size_low, size_text);
     std::fprintf(report, "%-44s %.2d-%.2d-%d %.2d:%.2d:%.2d %11s\n", entry->name, local.day, local.month, local.year,
                  local.hour, local.minute, local.second, size_text);
 }

@@ -1,7 +1,7 @@
 // The suite's files that the "version" section lists, by directory, in report order.
 // An integrator replaces these names to inventory another installation; each list ends
 // with a null name.
-#include "inventory/inventory.h"
+#include "inventory/inventory_internal.h"
 
 // The installation directory: programs, then libraries (one in the "snmp" sub directory).
 const char *const install_files[] = {

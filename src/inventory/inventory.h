@@ -1,9 +1,7 @@
-// The file inventory: version resources, file sizes, directory listings.
+// The file inventory: version resources, the "version" section, directory listings.
 #ifndef TELINV_INVENTORY_H
 #define TELINV_INVENTORY_H
 
-#include <cstddef>
-#include <cstdint>
 #include <cstdio>
 
 enum { VERSION_TEXT_SIZE = 128 };
@@ -12,32 +10,10 @@ enum { VERSION_TEXT_SIZE = 128 };
 // static buffer valid until the next successful call; null when there is none.
 const char *file_version(const char *path);
 
-// The path through which the inventory reads a file. A 32-bit program on 64-bit Windows
-// is shown SysWOW64 where it asks for the system directory; the inventory wants the files
-// really installed there, so a path under the system directory is read through the
-// native system directory (plat_native_system_directory). Every other path, and every
-// path where the program sees the native system directory anyway, is read as it is.
-// Returns path itself, or out (size characters) holding the path to read; a path that
-// would not fit out is read as it is. Reports print the path as given.
-const char *native_file_path(const char *path, char *out, size_t size);
-
-// The file's size in bytes, 0 when it can't be opened for reading.
-int32_t file_size(const char *path);
-
-// One inventory line: path, version or "Not Found", size.
-void print_inventory_line(FILE *report, int kind, const char *name);
-
 // The body of the "version" section.
 void write_version_section(FILE *report);
 
 // A heading and one line per file of the directory; nothing for an empty path.
 void list_directory(FILE *report, const char *dir);
-
-// The five inventory groups, each ending with a null name.
-extern const char *const install_files[];
-extern const char *const system_files[];
-extern const char *const driver_files[];
-extern const char *const isdn_driver_files[];
-extern const char *const isdn_bin_files[];
 
 #endif

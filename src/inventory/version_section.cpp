@@ -1,40 +1,28 @@
 // The "version" section: each file of the suite's five lists with its version and size,
 // then the listing of the GSM driver directory.
-#include "inventory/inventory.h"
+#include "inventory/inventory_internal.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
+#include "base/ascii_case.h"
+#include "base/system_dir.h"
 #include "install/install.h"
 #include "platform/platform.h"
 
 enum { GSM_DIR_SIZE = 512, NATIVE_PATH_SIZE = LOCATE_PATH_SIZE + 16 };
-
-static bool starts_with_folded(const char *text, const char *prefix, size_t n)
-{
-    for (size_t i = 0; i < n; i++) {
-        char a = (text[i] >= 'a' && text[i] <= 'z') ? static_cast<char>(text[i] - 32) : text[i];
-        char b = (prefix[i] >= 'a' && prefix[i] <= 'z') ? static_cast<char>(prefix[i] - 32) : prefix[i];
-        if (a != b)
-            return false;
-    }
-    return true;
-}
 
 const char *native_file_path(const char *path, char *out, size_t size)
 {
     char native_dir[PLAT_MAX_PATH];
     if (plat_native_system_directory(native_dir, sizeof native_dir) == 0)
         return path;
-    char system_dir[PLAT_MAX_PATH];
-    uint32_t len = plat_system_directory(system_dir, sizeof system_dir);
-    if (len == 0 || len >= sizeof system_dir)
-        return path;
+    char system[PLAT_MAX_PATH];
+    uint32_t len = system_dir(system, sizeof system);
     // Windows compares names without regard to case; the separator after the directory
     // keeps "system32x" from counting as the system directory.
-    if (std::strlen(path) < len || !starts_with_folded(path, system_dir, len) ||
-        (path[len] != '\\' && path[len] != '\0'))
+    if (len == 0 || !ascii_prefix_folded(path, system, len) || (path[len] != '\\' && path[len] != '\0'))
         return path;
     int n = std::snprintf(out, size, "%s%s", native_dir, path + len);
     if (n < 0 || static_cast<size_t>(n) >= size)
@@ -55,7 +43,7 @@ int32_t file_size(const char *path)
     return static_cast<int32_t>(static_cast<uint32_t>(end));
 }
 
-void print_inventory_line(FILE *report, int kind, const char *name)
+void print_inventory_line(FILE *report, location_kind kind, const char *name)
 {
     char path[LOCATE_PATH_SIZE];
     locate_file(kind, path, name);
@@ -67,7 +55,7 @@ void print_inventory_line(FILE *report, int kind, const char *name)
                  static_cast<int>(file_size(read_path)));
 }
 
-static void print_group(FILE *report, int kind, const char *const *names)
+static void print_group(FILE *report, location_kind kind, const char *const *names)
 {
     for (const char *const *name = names; *name; name++)
         print_inventory_line(report, kind, *name);

@@ -3,12 +3,14 @@
 //
 // Each extractor reads its capture once and hands the text to a parser that works on a
 // plain buffer (find_mac_text, find_mac2_text), so the parsing runs without any file.
-#include "probes/probes.h"
+#include "probes/probes_internal.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "base/text_copy.h"
 
 void (*debug_trace_listener)(const char *text) = nullptr;
 
@@ -78,16 +80,24 @@ int find_mac_text(char *text, char *output, int size)
     return size > 0 && output[0] != '\0' ? 1 : 0;
 }
 
-int find_mac(plat_handle capture, char *output, int size)
+// Reads the capture and hands its text to a parser; a capture that can't be read gives
+// the trace cant_read and 0, with the output empty.
+static int extract_from_capture(plat_handle capture, char *output, int size, int (*parse)(char *, char *, int),
+                                const char *cant_read)
 {
     char text[MAC_READ_MAX + 1];
     if (size > 0)
         output[0] = '\0';
     if (!read_capture(capture, text)) {
-        debug_trace("find_mac: cant read");
+        debug_trace("%s", cant_read);
         return 0;
     }
-    return find_mac_text(text, output, size);
+    return parse(text, output, size);
+}
+
+int find_mac(plat_handle capture, char *output, int size)
+{
+    return extract_from_capture(capture, output, size, find_mac_text, "find_mac: cant read");
 }
 
 // Ascending order of the texts, bytes compared as unsigned values.
@@ -110,11 +120,7 @@ void mac_add(ring_node *head, const char *text)
         return;
     }
     std::memset(entry, 0, sizeof *entry);
-    size_t n = std::strlen(text);
-    if (n > sizeof entry->text - 1)
-        n = sizeof entry->text - 1;
-    std::memcpy(entry->text, text, n);
-    entry->text[n] = '\0';
+    text_copy(entry->text, sizeof entry->text, text);
     ring_insert_sorted(head, &entry->links, mac_entry_compare);
 }
 
@@ -151,18 +157,10 @@ int find_mac2_text(char *text, char *output, int size)
     }
     // Front to back; the output holds at most size - 1 characters, the entry that
     // crosses that limit is cut there and the ones after it add nothing.
-    size_t used = 0;
-    size_t limit = size > 0 ? static_cast<size_t>(size) - 1 : 0;
     while (list.next != &list) {
         mac_entry *e = reinterpret_cast<mac_entry *>(ring_unlink(list.next));
-        size_t n = std::strlen(e->text);
-        if (n > limit - used)
-            n = limit - used;
-        if (n > 0) {
-            std::memcpy(output + used, e->text, n);
-            used += n;
-            output[used] = '\0';
-        }
+        if (size > 0)
+            text_append(output, static_cast<size_t>(size), e->text);
         std::free(e);
     }
     return 1;
@@ -170,12 +168,5 @@ int find_mac2_text(char *text, char *output, int size)
 
 int find_mac2(plat_handle capture, char *output, int size)
 {
-    char text[MAC_READ_MAX + 1];
-    if (size > 0)
-        output[0] = '\0';
-    if (!read_capture(capture, text)) {
-        debug_trace("find_mac2: cant read");
-        return 0;
-    }
-    return find_mac2_text(text, output, size);
+    return extract_from_capture(capture, output, size, find_mac2_text, "find_mac2: cant read");
 }

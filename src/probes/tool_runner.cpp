@@ -1,9 +1,10 @@
 // The tool runner: wmic, getmac and ipconfig started hidden by their full path in the
 // system directory, their output captured in a temporary file that is read back and
 // deleted again, and the probes of the sysinfo section built on them.
-#include "probes/probes.h"
+#include "probes/probes_internal.h"
 
 #include "base/cpu_id.h"
+#include "base/system_dir.h"
 
 #include <cstdio>
 #include <cstring>
@@ -32,8 +33,7 @@ int run_tool(const char *application, char *command_line, plat_handle capture, u
 static int tool_path(const char *relative, char *dest, size_t size)
 {
     char dir[PLAT_MAX_PATH];
-    uint32_t n = plat_system_directory(dir, sizeof dir);
-    if (n == 0 || n >= sizeof dir)
+    if (system_dir(dir, sizeof dir) == 0)
         return 0;
     int len = std::snprintf(dest, size, "%s\\%s", dir, relative);
     return len > 0 && static_cast<size_t>(len) < size ? 1 : 0;
@@ -155,6 +155,8 @@ static int capture_probe(const char *tool, const char *literal_command, mac_extr
     return found;
 }
 
+// The getmac probe. Its name is the one its debug trace has always carried ("mkwmic:
+// add '...'"), which readers of the traces know; it runs getmac, not wmic.
 int mkwmic(void)
 {
     int found = capture_probe("getmac.exe", "getmac -NH", find_mac2);
@@ -185,47 +187,55 @@ int format_processor_id(uint32_t eax, uint32_t edx, char *output, size_t size)
     return n > 0 && static_cast<size_t>(n) < size ? n : 0;
 }
 
-// Where wmic gives no value (it is gone, as from Windows 11 24H2 and Windows Server 2025
-// on; it could not be started; it was ended at the limit; its output has no value row),
-// the system's own answer stands in probe_result, in wmic's form after its filter.
-static void system_answer(const char *text)
+// The system's own answers to wmic's three queries, in the form of wmic's value before
+// its filter: 1 with the text in text (size characters), else 0.
+typedef int (*system_answer_fn)(char *text, uint32_t size);
+
+static int computer_name_answer(char *text, uint32_t size)
 {
-    if (probe_result[0] == '\0')
-        keep_wmic_characters(text, probe_result, PROBE_RESULT_SIZE - 1);
+    return plat_computer_name(text, size) > 0;
+}
+
+// "\\?\Volume{GUID}\", as wmic's DeviceID gives it; the filter keeps "Volume" and the GUID
+// without its braces.
+static int first_volume_answer(char *text, uint32_t size)
+{
+    return plat_first_volume(text, size) > 0;
+}
+
+// The processor this program runs on; nothing where it has no CPUID leaf 1.
+static int processor_answer(char *text, uint32_t size)
+{
+    uint32_t eax = 0, edx = 0;
+    return cpu_id_leaf1(&eax, &edx) && format_processor_id(eax, edx, text, size);
+}
+
+// A wmic query's value; where wmic gives none (it is gone, as from Windows 11 24H2 and
+// Windows Server 2025 on; it could not be started; it was ended at the limit; its output
+// has no value row), the system's own answer, in wmic's form after its filter.
+static const char *identifier_probe(const char *query, system_answer_fn system_answer)
+{
+    if (!wmic_query(query)) {
+        char text[PLAT_MAX_PATH];
+        if (system_answer(text, sizeof text))
+            keep_wmic_characters(text, probe_result, PROBE_RESULT_SIZE - 1);
+    }
+    return probe_result;
 }
 
 const char *probe_computer_name(void)
 {
-    if (!wmic_query("COMPUTERSYSTEM GET Name")) {
-        char name[PROBE_RESULT_SIZE];
-        if (plat_computer_name(name, sizeof name))
-            system_answer(name);
-    }
-    return probe_result;
+    return identifier_probe("COMPUTERSYSTEM GET Name", computer_name_answer);
 }
 
 const char *probe_volume_id(void)
 {
-    if (!wmic_query("VOLUME GET DeviceID")) {
-        // "\\?\Volume{GUID}\" as wmic's DeviceID gives it; the filter keeps
-        // "Volume" and the GUID without its braces.
-        char volume[PLAT_MAX_PATH];
-        if (plat_first_volume(volume, sizeof volume))
-            system_answer(volume);
-    }
-    return probe_result;
+    return identifier_probe("VOLUME GET DeviceID", first_volume_answer);
 }
 
 const char *probe_processor_id(void)
 {
-    if (!wmic_query("CPU GET ProcessorId")) {
-        // The processor this program runs on; nothing where it has no CPUID leaf 1.
-        uint32_t eax = 0, edx = 0;
-        char id[PROBE_RESULT_SIZE];
-        if (cpu_id_leaf1(&eax, &edx) && format_processor_id(eax, edx, id, sizeof id))
-            system_answer(id);
-    }
-    return probe_result;
+    return identifier_probe("CPU GET ProcessorId", processor_answer);
 }
 
 const char *probe_mac_addresses(void)

@@ -8,7 +8,7 @@ static const char banner_hyphens[] = "-------------------------------------"; //
 
 void print_banner(FILE *report, const char *name)
 {
-    static char text[BANNER_TEXT_SIZE];
+    char text[BANNER_TEXT_SIZE];
     int n = std::snprintf(text, sizeof text, "%s %s %s\n", banner_hyphens, name ? name : "", banner_hyphens);
     if (n < 0)
         return;

@@ -1,4 +1,4 @@
-#include "report/report.h"
+#include "report/report_internal.h"
 
 #include <cstring>
 

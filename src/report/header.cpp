@@ -1,7 +1,8 @@
-#include "report/report.h"
+#include "report/report_internal.h"
 
 #include <cstring>
 
+#include "base/calendar_names.h"
 #include "inventory/inventory.h"
 #include "platform/platform.h"
 
@@ -13,15 +14,12 @@ const char *base_name(const char *path)
 
 void write_header_line(FILE *report, const char *tool_name, const char *version, const struct tm *local)
 {
-    static const char days[7][4] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char months[12][4] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    // The layout of the Windows C runtime's asctime: two-digit day with a leading zero.
+    // The layout of the Windows C runtime's asctime: three-letter day and month names, the
+    // day of the month in two digits with a leading zero.
     char when[128];
-    int wday = local->tm_wday >= 0 && local->tm_wday < 7 ? local->tm_wday : 0;
-    int mon = local->tm_mon >= 0 && local->tm_mon < 12 ? local->tm_mon : 0;
-    if (std::snprintf(when, sizeof when, "%s %s %02d %02d:%02d:%02d %d\n", days[wday], months[mon], local->tm_mday,
-                  local->tm_hour, local->tm_min, local->tm_sec, local->tm_year + 1900) < 0)
+    if (std::snprintf(when, sizeof when, "%.3s %.3s %02d %02d:%02d:%02d %d\n", day_name(local->tm_wday),
+                      month_name(local->tm_mon), local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec,
+                      local->tm_year + 1900) < 0)
         when[0] = '\0';
     std::fprintf(report, "%s(%s) at %s", tool_name, version ? version : "(null)", when);
 }

@@ -21,14 +21,4 @@ int telinv_main(int argc, char **argv);
 // One section banner: 37 hyphens, the name, 37 hyphens, cut to 78 characters.
 void print_banner(FILE *report, const char *name);
 
-// The header line: the base name of the invocation name, the version of the program's
-// own file, and the local time.
-void print_header(FILE *report, const char *invocation_name);
-
-// The header line from its parts; version null gives "(null)".
-void write_header_line(FILE *report, const char *tool_name, const char *version, const struct tm *local);
-
-// The part of path after its last backslash (a pointer into path).
-const char *base_name(const char *path);
-
 #endif

@@ -1,11 +1,12 @@
 // Network adapter lines of the sysinfo section: the TCP/IP interface keys (Windows 2000
 // and later) or the NetBT adapter list (Windows NT 4), and the MAC address asked of the
 // network card driver that serves each adapter.
-#include "sysinfo/sysinfo.h"
+#include "sysinfo/sysinfo_internal.h"
 
 #include <cstdio>
 #include <cstring>
 
+#include "base/ascii_case.h"
 #include "install/install.h"
 #include "platform/platform.h"
 
@@ -25,35 +26,6 @@ static const char network_cards_key[] = "SOFTWARE\\Microsoft\\Windows NT\\Curren
 static const uint32_t ioctl_ndis_query_global_stats = 0x00170002u;
 static const uint32_t oid_802_3_current_address = 0x01010102u;
 
-// The name of the subkey at a position of a list key, copied into name
-// (ADAPTER_TEXT_SIZE characters): 0 at the end of the list.
-static int list_subkey(const char *list_key, uint32_t position, char *name)
-{
-    char subkey[SUBKEY_NAME_SIZE];
-    if (!reg_subkey_name(list_key, position, subkey))
-        return 0;
-    std::snprintf(name, ADAPTER_TEXT_SIZE, "%s", subkey);
-    return 1;
-}
-
-// Reads a string value into text (ADAPTER_TEXT_SIZE characters, cleared first); the
-// registry's byte count, or -1. Of a multi-string the first string shows.
-static int read_text(const char *key, const char *name, char *text)
-{
-    std::memset(text, 0, ADAPTER_TEXT_SIZE);
-    int n = reg_read_value(PLAT_HKEY_LOCAL_MACHINE, key, name, PLAT_REG_SZ, text, ADAPTER_TEXT_SIZE);
-    if (n == -1)
-        text[0] = '\0'; // whatever a failed read left there does not count
-    text[ADAPTER_TEXT_SIZE - 1] = '\0';
-    return n;
-}
-
-static int read_dhcp_flag(const char *key, uint32_t *flag)
-{
-    *flag = 0;
-    return reg_read_value(PLAT_HKEY_LOCAL_MACHINE, key, "EnableDHCP", PLAT_REG_DWORD, flag, sizeof *flag) != -1;
-}
-
 static void write_line(FILE *report, uint32_t position, const char *label, const char *text)
 {
     std::fprintf(report, "%d. %-15s %s\n", static_cast<int>(position + 1), label, text);
@@ -70,25 +42,13 @@ static void write_mac_line(FILE *report, uint32_t position, const char *adapter_
         write_line(report, position, "MAC", "");
 }
 
-static bool same_name(const char *a, const char *b)
-{
-    for (;; a++, b++) {
-        char x = (*a >= 'a' && *a <= 'z') ? static_cast<char>(*a - 32) : *a;
-        char y = (*b >= 'a' && *b <= 'z') ? static_cast<char>(*b - 32) : *b;
-        if (x != y)
-            return false;
-        if (x == '\0')
-            return true;
-    }
-}
-
 int find_card(const char *adapter_name, char *service, uint32_t size)
 {
     for (uint32_t position = 0;; position++) {
         int r = reg_subkey_value(network_cards_key, position, "ServiceName", service, size);
-        if (r == 0)
+        if (r == REG_NO_SUBKEY)
             break;
-        if (r == 2 && same_name(service, adapter_name))
+        if (r == REG_VALUE_READ && ascii_equal_folded(service, adapter_name))
             return static_cast<int>(position);
     }
     if (size > 0)
@@ -125,58 +85,73 @@ int query_card_mac(unsigned char dest[6], const char *adapter_name)
     return 1;
 }
 
-void dump_tcpip_interfaces(FILE *report)
+// The lines of one adapter: its number (position + 1), its name (the subkey's), the key
+// that holds its TCP/IP parameters, and whether DHCP is on.
+typedef void (*adapter_writer)(FILE *report, uint32_t position, const char *name, const char *key, bool dhcp);
+
+// Walks the adapters of a list key by position until there is no further subkey. Each
+// adapter's parameters stand in the key "<base>\<name><suffix>"; an adapter whose key path
+// does not fit, or whose DHCP flag can't be read, is passed over, its position counted.
+static void walk_adapters(FILE *report, const char *list_key, const char *base, const char *suffix,
+                          adapter_writer write)
 {
-    static char name[ADAPTER_TEXT_SIZE];
-    static char address[ADAPTER_TEXT_SIZE];
-    static char name_server[ADAPTER_TEXT_SIZE];
-    static char mask[ADAPTER_TEXT_SIZE];
-    static char gateway[ADAPTER_TEXT_SIZE];
-    for (uint32_t position = 0; list_subkey(interfaces_key, position, name); position++) {
+    char name[SUBKEY_NAME_SIZE];
+    for (uint32_t position = 0; reg_subkey_name(list_key, position, name); position++) {
         char key[ADAPTER_KEY_SIZE];
-        int n = std::snprintf(key, sizeof key, "%s\\%s", interfaces_key, name);
+        int n = std::snprintf(key, sizeof key, "%s\\%s%s", base, name, suffix);
         if (n < 0 || static_cast<size_t>(n) >= sizeof key)
             continue;
         uint32_t dhcp = 0;
-        if (!read_dhcp_flag(key, &dhcp))
+        if (!reg_read_dword(key, "EnableDHCP", &dhcp))
             continue;
-        bool on = dhcp != 0;
-        // Every buffer starts empty for each adapter.
-        if (read_text(key, on ? "DhcpIpAddress" : "IpAddress", address) <= 0)
-            continue;
-        read_text(key, on ? "DhcpNameServer" : "NameServer", name_server);
-        read_text(key, on ? "DhcpSubnetMask" : "SubnetMask", mask);
-        read_text(key, on ? "DhcpDefaultGateway" : "DefaultGateway", gateway);
-        if (std::strcmp(address, "0.0.0.0") == 0)
-            continue;
-        write_line(report, position, "DHCP:", on ? "Ja" : "Nein");
-        write_line(report, position, "IPAdresse", address);
-        write_line(report, position, "Dns", name_server);
-        write_line(report, position, "SubnetMask", mask);
-        write_line(report, position, "Gateway", gateway);
-        write_mac_line(report, position, name);
+        write(report, position, name, key, dhcp != 0);
     }
+}
+
+// Windows 2000 and later: the DHCP or the fixed values, as the flag says. An interface
+// without an address, or with 0.0.0.0, writes nothing.
+static void write_interface(FILE *report, uint32_t position, const char *name, const char *key, bool dhcp)
+{
+    // Every buffer starts empty for each adapter; of a multi-string the first string shows.
+    char address[ADAPTER_TEXT_SIZE];
+    char name_server[ADAPTER_TEXT_SIZE];
+    char mask[ADAPTER_TEXT_SIZE];
+    char gateway[ADAPTER_TEXT_SIZE];
+    if (reg_read_text(key, dhcp ? "DhcpIpAddress" : "IpAddress", address, sizeof address) <= 0)
+        return;
+    reg_read_text(key, dhcp ? "DhcpNameServer" : "NameServer", name_server, sizeof name_server);
+    reg_read_text(key, dhcp ? "DhcpSubnetMask" : "SubnetMask", mask, sizeof mask);
+    reg_read_text(key, dhcp ? "DhcpDefaultGateway" : "DefaultGateway", gateway, sizeof gateway);
+    if (std::strcmp(address, "0.0.0.0") == 0)
+        return;
+    write_line(report, position, "DHCP:", dhcp ? "Ja" : "Nein");
+    write_line(report, position, "IPAdresse", address);
+    write_line(report, position, "Dns", name_server);
+    write_line(report, position, "SubnetMask", mask);
+    write_line(report, position, "Gateway", gateway);
+    write_mac_line(report, position, name);
+}
+
+// Windows NT 4: judged by the fixed address whatever the flag; a value without data
+// passes, with an empty address.
+static void write_netbt_adapter(FILE *report, uint32_t position, const char *name, const char *key, bool dhcp)
+{
+    char address[ADAPTER_TEXT_SIZE];
+    if (reg_read_text(key, "IpAddress", address, sizeof address) == -1)
+        return;
+    if (std::strcmp(address, "0.0.0.0") == 0)
+        return;
+    write_line(report, position, "DHCP:", dhcp ? "Ja" : "Nein");
+    write_line(report, position, "IPAdresse", address);
+    write_mac_line(report, position, name);
+}
+
+void dump_tcpip_interfaces(FILE *report)
+{
+    walk_adapters(report, interfaces_key, interfaces_key, "", write_interface);
 }
 
 void dump_netbt_adapters(FILE *report)
 {
-    static char name[ADAPTER_TEXT_SIZE];
-    static char address[ADAPTER_TEXT_SIZE];
-    for (uint32_t position = 0; list_subkey(netbt_adapters_key, position, name); position++) {
-        char key[ADAPTER_KEY_SIZE];
-        int n = std::snprintf(key, sizeof key, "%s\\%s\\Parameters\\Tcpip", services_key, name);
-        if (n < 0 || static_cast<size_t>(n) >= sizeof key)
-            continue;
-        uint32_t dhcp = 0;
-        if (!read_dhcp_flag(key, &dhcp))
-            continue;
-        // Judged by its fixed address whatever the flag; a value without data passes.
-        if (read_text(key, "IpAddress", address) == -1)
-            continue;
-        if (std::strcmp(address, "0.0.0.0") == 0)
-            continue;
-        write_line(report, position, "DHCP:", dhcp != 0 ? "Ja" : "Nein");
-        write_line(report, position, "IPAdresse", address);
-        write_mac_line(report, position, name);
-    }
+    walk_adapters(report, netbt_adapters_key, services_key, "\\Parameters\\Tcpip", write_netbt_adapter);
 }

@@ -12,37 +12,29 @@ enum { MAIL_TEXT_SIZE = 1024 };
 static int32_t read_number(const char *key, const char *name)
 {
     uint32_t number = 0;
-    if (reg_read_value(PLAT_HKEY_LOCAL_MACHINE, key, name, PLAT_REG_DWORD, &number, sizeof number) == -1)
-        return 0;
+    reg_read_dword(key, name, &number);
     return static_cast<int32_t>(number);
-}
-
-// A string value into text (MAIL_TEXT_SIZE characters), or the empty text.
-static void read_text(const char *key, const char *name, char *text)
-{
-    std::memset(text, 0, MAIL_TEXT_SIZE);
-    if (reg_read_value(PLAT_HKEY_LOCAL_MACHINE, key, name, PLAT_REG_SZ, text, MAIL_TEXT_SIZE) == -1)
-        text[0] = '\0';
-    text[MAIL_TEXT_SIZE - 1] = '\0';
 }
 
 void dump_email(FILE *report)
 {
-    static char my_email[MAIL_TEXT_SIZE];
-    static char pop_server[MAIL_TEXT_SIZE];
-    static char pop_user[MAIL_TEXT_SIZE];
-    static char smtp_server[MAIL_TEXT_SIZE];
-    static char smtp_user[MAIL_TEXT_SIZE];
+    char my_email[MAIL_TEXT_SIZE];
+    char pop_server[MAIL_TEXT_SIZE];
+    char pop_user[MAIL_TEXT_SIZE];
+    char smtp_server[MAIL_TEXT_SIZE];
+    char smtp_user[MAIL_TEXT_SIZE];
 
+    // The key path lives in product_subkey's buffer until its next call.
     const char *key = product_subkey("pbxmail");
     int32_t type = read_number(key, "AktType");
     int32_t poll_time = read_number(key, "PopTime");
     int32_t no_esmtp = read_number(key, "NoESMTP");
-    read_text(key, "MyEmail", my_email);
-    read_text(key, "PopServer", pop_server);
-    read_text(key, "PopUser", pop_user);
-    read_text(key, "SMTPServer", smtp_server);
-    read_text(key, "SMTPUser", smtp_user);
+    // A value that can't be read, or is larger than its buffer, is the empty text.
+    reg_read_text(key, "MyEmail", my_email, sizeof my_email);
+    reg_read_text(key, "PopServer", pop_server, sizeof pop_server);
+    reg_read_text(key, "PopUser", pop_user, sizeof pop_user);
+    reg_read_text(key, "SMTPServer", smtp_server, sizeof smtp_server);
+    reg_read_text(key, "SMTPUser", smtp_user, sizeof smtp_user);
 
     if (smtp_server[0] == '\0' && pop_server[0] == '\0')
         return;

@@ -1,15 +1,16 @@
 // The sysinfo section: Windows version, first processor, physical memory, network
 // adapters, computer name, MAC addresses and identifiers from the tool probes,
 // installed updates, service pack, hotfixes and installed programs.
-#include "sysinfo/sysinfo.h"
+#include "sysinfo/sysinfo_internal.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "base/ascii_case.h"
+#include "base/decimal.h"
 #include "collect/ring_list.h"
-
 #include "install/install.h"
 #include "platform/platform.h"
 #include "probes/probes.h"
@@ -23,38 +24,13 @@ static const char hotfix_key[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersio
 static const char updates_key[] = "SOFTWARE\\Microsoft\\Updates";
 static const char uninstall_key[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-// The one value buffer of the section; every string read replaces its content.
-static char value[VALUE_SIZE];
-
-// Reads a string value into the value buffer: 1 when it holds text.
-static int read_string(const char *key, const char *name)
-{
-    std::memset(value, 0, sizeof value);
-    if (reg_read_value(PLAT_HKEY_LOCAL_MACHINE, key, name, PLAT_REG_SZ, value, sizeof value) <= 0)
-        return 0;
-    value[sizeof value - 1] = '\0'; // a text stored without terminator loses its last character
-    return 1;
-}
-
+// A string value's line: written only when the value holds text. A value larger than
+// its buffer, empty, or of another type leaves the line out.
 static void write_string_line(FILE *report, const char *label, const char *key, const char *name)
 {
-    if (read_string(key, name))
+    char value[VALUE_SIZE];
+    if (reg_read_text(key, name, value, sizeof value) > 0)
         std::fprintf(report, "%-18s %s\n", label, value);
-}
-
-// An unsigned 64-bit number in decimal, without relying on the C runtime's 64-bit
-// conversions (the system's own runtime of older Windows has none).
-void format_u64(uint64_t number, char out[U64_DIGITS_SIZE])
-{
-    char digits[U64_DIGITS_SIZE];
-    int n = 0;
-    do {
-        digits[n++] = static_cast<char>('0' + number % 10u);
-        number /= 10u;
-    } while (number != 0);
-    for (int i = 0; i < n; i++)
-        out[i] = digits[n - 1 - i];
-    out[n] = '\0';
 }
 
 static void write_memory_line(FILE *report)
@@ -73,15 +49,36 @@ static void write_memory_line(FILE *report)
 // 64-bit view. So under WOW64 each list is walked in the program's own view first, then
 // in the 64-bit view, where a subkey whose name the first walk gave is left out.
 
-// Writes the line of the list's entry at a position, if it has one. 0 when there is no
-// subkey at the position (the walk ends there); else 1, with *wrote 1 when a line was
-// written.
-typedef int (*list_entry_fn)(FILE *report, uint32_t position, reg_view view, int *wrote);
-
+// A list: its key, its line's label, and where an entry's text stands: the value of that
+// name in the entry's subkey (down its chain of first children, two levels at most, when
+// nested), or, without a value name, the subkey's name itself.
 struct system_list {
     const char *key_path;
-    list_entry_fn entry;
+    const char *label;
+    const char *value_name;
+    bool nested;
 };
+
+// Writes the line of the list's entry at a position, if it has one. 0 when there is no
+// subkey at the position (the walk ends there); else 1, with *wrote 1 when a line was
+// written. An entry whose value can't be read writes nothing; the list goes on.
+static int write_entry(FILE *report, const system_list &list, uint32_t position, reg_view view, int *wrote)
+{
+    char text[VALUE_SIZE];
+    if (!list.value_name) {
+        if (!reg_subkey_name(list.key_path, position, text, view))
+            return 0;
+    } else {
+        reg_walk_result r = list.nested
+                                ? reg_nested_value(list.key_path, position, list.value_name, text, sizeof text, view)
+                                : reg_subkey_value(list.key_path, position, list.value_name, text, sizeof text, view);
+        if (r != REG_VALUE_READ)
+            return r != REG_NO_SUBKEY;
+    }
+    std::fprintf(report, "%-18s %s\n", list.label, text);
+    *wrote = 1;
+    return 1;
+}
 
 // What the walks of a list reached: subkeys, and lines written.
 struct list_count {
@@ -95,21 +92,10 @@ struct seen_name {
     char name[SUBKEY_NAME_SIZE];
 };
 
-static bool same_name(const char *a, const char *b)
-{
-    for (;; a++, b++) {
-        char x = (*a >= 'a' && *a <= 'z') ? static_cast<char>(*a - 32) : *a;
-        char y = (*b >= 'a' && *b <= 'z') ? static_cast<char>(*b - 32) : *b;
-        if (x != y)
-            return false;
-        if (x == '\0')
-            return true;
-    }
-}
-
 static int seen_name_match(ring_node *element, intptr_t name)
 {
-    return same_name(reinterpret_cast<seen_name *>(element)->name, reinterpret_cast<const char *>(name)) ? 0 : 1;
+    const char *remembered = reinterpret_cast<seen_name *>(element)->name;
+    return ascii_equal_folded(remembered, reinterpret_cast<const char *>(name)) ? 0 : 1;
 }
 
 // Remembers a name; without memory for it the name is not remembered, and its entry may
@@ -144,7 +130,7 @@ static void walk_list(FILE *report, const system_list &list, reg_view view, ring
             }
         }
         int wrote = 0;
-        if (!list.entry(report, position, view, &wrote))
+        if (!write_entry(report, list, position, view, &wrote))
             break;
         count->positions++;
         count->lines += static_cast<uint32_t>(wrote);
@@ -169,41 +155,10 @@ static list_count write_list(FILE *report, const system_list &list)
     return count;
 }
 
-// A product's first description down its chain of first children.
-static int update_entry(FILE *report, uint32_t position, reg_view view, int *wrote)
-{
-    int r = reg_nested_value(updates_key, position, "Description", value, sizeof value, view);
-    if (r == 2) {
-        std::fprintf(report, "%-18s %s\n", "Updates:", value);
-        *wrote = 1;
-    }
-    return r != 0;
-}
-
-static int hotfix_entry(FILE *report, uint32_t position, reg_view view, int *wrote)
-{
-    char name[SUBKEY_NAME_SIZE];
-    if (!reg_subkey_name(hotfix_key, position, name, view))
-        return 0;
-    std::fprintf(report, "%-18s %s\n", "Hotfix:", name);
-    *wrote = 1;
-    return 1;
-}
-
-// An uninstall entry without a display name writes nothing; the list goes on.
-static int installed_entry(FILE *report, uint32_t position, reg_view view, int *wrote)
-{
-    int r = reg_subkey_value(uninstall_key, position, "DisplayName", value, sizeof value, view);
-    if (r == 2) {
-        std::fprintf(report, "%-18s %s\n", "Installed:", value);
-        *wrote = 1;
-    }
-    return r != 0;
-}
-
-static const system_list updates_list = {updates_key, update_entry};
-static const system_list hotfix_list = {hotfix_key, hotfix_entry};
-static const system_list installed_list = {uninstall_key, installed_entry};
+// A product's first description; a hotfix's name; a program's display name.
+static const system_list updates_list = {updates_key, "Updates:", "Description", true};
+static const system_list hotfix_list = {hotfix_key, "Hotfix:", nullptr, false};
+static const system_list installed_list = {uninstall_key, "Installed:", "DisplayName", false};
 
 // The updates end with an empty line once a walk has reached a product, also when no
 // description was found.
@@ -227,7 +182,7 @@ void dump_sysinfo(FILE *report)
     write_string_line(report, "Processor:", processor_key, "ProcessorNameString");
     write_string_line(report, "VendorId:", processor_key, "VendorIdentifier");
     uint32_t mhz = 0;
-    if (reg_read_value(PLAT_HKEY_LOCAL_MACHINE, processor_key, "~MHz", PLAT_REG_DWORD, &mhz, sizeof mhz) != -1)
+    if (reg_read_dword(processor_key, "~MHz", &mhz))
         std::fprintf(report, "%-18s %d\n", "MHz:", static_cast<int>(mhz));
     write_string_line(report, "Identifier:", processor_key, "Identifier");
 
@@ -256,8 +211,9 @@ void dump_sysinfo(FILE *report)
     if (os_version_major >= 5) {
         write_updates(report);
     } else if (os_version_major == 4) {
-        if (read_string(current_version_key, "CSDVersion"))
-            std::fprintf(report, "%-18s %s\n\n", "ServicePack:", value);
+        char service_pack[VALUE_SIZE];
+        if (reg_read_text(current_version_key, "CSDVersion", service_pack, sizeof service_pack) > 0)
+            std::fprintf(report, "%-18s %s\n\n", "ServicePack:", service_pack);
     }
     if (os_version_major >= 4)
         write_hotfixes(report);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "collect/collect.h"
+#include "collect/collect_internal.h"
 #include "collect_test_util.h"
 #include "test_support.h"
 

@@ -6,7 +6,8 @@
 #include <random>
 #include <string>
 
-#include "collect/collect.h"
+#include "base/text_copy.h"
+#include "collect/collect_internal.h"
 #include "collect_test_util.h"
 #include "test_support.h"
 

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "collect/collect.h"
+#include "collect/collect_internal.h"
 #include "platform/platform.h"
 #include "test_support.h"
 

@@ -1,7 +1,7 @@
 // telinv with a two-second time limit for the system tools instead of 120 seconds, so
 // that a run whose tools never end is over quickly; otherwise the program itself.
-#include "probes/probes.h"
-#include "report/report.h"
+#include "probes/probes_internal.h"
+#include "report/report_internal.h"
 
 int main(int argc, char **argv)
 {

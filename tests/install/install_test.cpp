@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "install/install.h"
+#include "install/install_internal.h"
 #include "test_host.h"
 #include "test_support.h"
 
@@ -12,7 +12,7 @@ namespace {
 const char kestra_key[] = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\KESTRA]\n";
 const char test_key[] = "SOFTWARE\\TelinvTest\\Values";
 
-std::string located(int kind, const char *name)
+std::string located(location_kind kind, const char *name)
 {
     char dest[LOCATE_PATH_SIZE];
     std::memset(dest, 'x', sizeof dest);
@@ -146,21 +146,21 @@ TEST(Enumeration, ResultsAndWalks)
                   "\\Deep\\p3\\first]\n" + base + "\\Deep\\p3\\second]\n\"Name\"=\"in a second child\"\n");
     char dest[256];
     const char *list = "SOFTWARE\\TelinvTest\\Walk\\List";
-    EXPECT_EQ(reg_subkey_value("SOFTWARE\\TelinvTest\\Walk\\Empty", 0, "Name", dest, sizeof dest), 0);
-    EXPECT_EQ(reg_subkey_value("SOFTWARE\\TelinvTest\\Missing", 0, "Name", dest, sizeof dest), 0);
-    EXPECT_EQ(reg_subkey_value(list, 0, "Name", dest, sizeof dest), 2);
+    EXPECT_EQ(reg_subkey_value("SOFTWARE\\TelinvTest\\Walk\\Empty", 0, "Name", dest, sizeof dest), REG_NO_SUBKEY);
+    EXPECT_EQ(reg_subkey_value("SOFTWARE\\TelinvTest\\Missing", 0, "Name", dest, sizeof dest), REG_NO_SUBKEY);
+    EXPECT_EQ(reg_subkey_value(list, 0, "Name", dest, sizeof dest), REG_VALUE_READ);
     EXPECT_STREQ(dest, "first");
-    EXPECT_EQ(reg_subkey_value(list, 1, "Name", dest, sizeof dest), 1);
+    EXPECT_EQ(reg_subkey_value(list, 1, "Name", dest, sizeof dest), REG_SUBKEY_ONLY);
     EXPECT_STREQ(dest, "SOFTWARE\\TelinvTest\\Walk\\List\\b");
     // A subkey name of 128 characters ends the walk at its position.
-    EXPECT_EQ(reg_subkey_value(list, 2, "Name", dest, sizeof dest), 0);
+    EXPECT_EQ(reg_subkey_value(list, 2, "Name", dest, sizeof dest), REG_NO_SUBKEY);
 
-    EXPECT_EQ(reg_nested_value(list, 1, "Name", dest, sizeof dest), 2);
+    EXPECT_EQ(reg_nested_value(list, 1, "Name", dest, sizeof dest), REG_VALUE_READ);
     EXPECT_STREQ(dest, "below");
     const char *deep = "SOFTWARE\\TelinvTest\\Walk\\Deep";
-    EXPECT_EQ(reg_nested_value(deep, 0, "Name", dest, sizeof dest), 2);
+    EXPECT_EQ(reg_nested_value(deep, 0, "Name", dest, sizeof dest), REG_VALUE_READ);
     EXPECT_STREQ(dest, "two down");
-    EXPECT_EQ(reg_nested_value(deep, 1, "Name", dest, sizeof dest), 1); // three levels is too deep
-    EXPECT_EQ(reg_nested_value(deep, 2, "Name", dest, sizeof dest), 1); // only first children count
-    EXPECT_EQ(reg_nested_value(deep, 3, "Name", dest, sizeof dest), 0);
+    EXPECT_EQ(reg_nested_value(deep, 1, "Name", dest, sizeof dest), REG_SUBKEY_ONLY); // three levels is too deep
+    EXPECT_EQ(reg_nested_value(deep, 2, "Name", dest, sizeof dest), REG_SUBKEY_ONLY); // only first children count
+    EXPECT_EQ(reg_nested_value(deep, 3, "Name", dest, sizeof dest), REG_NO_SUBKEY);
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "inventory/inventory.h"
+#include "inventory/inventory_internal.h"
 #include "platform/platform.h"
 #include "test_host.h"
 #include "test_support.h"

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "inventory/inventory.h"
-#include "tools/pe_writer.h"
+#include "inventory/inventory_internal.h"
 #include "test_support.h"
+#include "tools/pe_writer.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "install/install.h"
-#include "inventory/inventory.h"
+#include "install/install_internal.h"
+#include "inventory/inventory_internal.h"
 #include "test_host.h"
 #include "test_support.h"
 #include "tools/pe_writer.h"

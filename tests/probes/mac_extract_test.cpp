@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "probes/probes.h"
+#include "probes/probes_internal.h"
 #include "standins.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "platform/platform.h"
-#include "probes/probes.h"
+#include "probes/probes_internal.h"
 #include "test_support.h"
 
 #ifndef _WIN32

@@ -11,7 +11,7 @@
 
 #include "base/cpu_id.h"
 #include "platform/platform.h"
-#include "probes/probes.h"
+#include "probes/probes_internal.h"
 #include "standins.h"
 #include "test_host.h"
 #include "test_support.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "probes/probes.h"
+#include "probes/probes_internal.h"
 #include "standins.h"
 #include "test_host.h"
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "report/report.h"
+#include "report/report_internal.h"
 #include "test_support.h"
 
 // The Windows builds carry the version resource; the host program is a Linux file.

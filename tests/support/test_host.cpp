@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "install/install.h"
+#include "install/install_internal.h"
 #include "platform/platform.h"
 #include "test_support.h"
 

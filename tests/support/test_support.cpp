@@ -8,7 +8,7 @@
 
 #include "base/cpu_id.h"
 #include "platform/platform.h"
-#include "probes/probes.h"
+#include "probes/probes_internal.h"
 
 #ifndef _WIN32
 #include <unistd.h>

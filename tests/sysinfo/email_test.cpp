@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "sysinfo/sysinfo.h"
+#include "sysinfo/sysinfo_internal.h"
 #include "sysinfo_fixture.h"
 #include "test_host.h"
 #include "test_support.h"

@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "install/install.h"
+#include "install/install_internal.h"
 #include "platform/platform.h"
-#include "probes/probes.h"
-#include "report/report.h"
+#include "probes/probes_internal.h"
+#include "report/report_internal.h"
 #include "standins.h"
-#include "sysinfo/sysinfo.h"
+#include "sysinfo/sysinfo_internal.h"
 #include "sysinfo_fixture.h"
 #include "test_host.h"
 #include "test_support.h"
@@ -156,17 +156,6 @@ TEST(Sysinfo, PhysicalMemoryFigures)
     }
     host_set_physical_memory(0);
 #endif
-}
-
-TEST(Sysinfo, FormatU64)
-{
-    char out[U64_DIGITS_SIZE];
-    format_u64(0, out);
-    EXPECT_STREQ(out, "0");
-    format_u64(4194, out);
-    EXPECT_STREQ(out, "4194");
-    format_u64(18446744073709551615ull, out);
-    EXPECT_STREQ(out, "18446744073709551615");
 }
 
 TEST(Sysinfo, MissingValuesLeaveTheirLinesOut)

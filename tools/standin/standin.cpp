@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "base/ascii_case.h"
 #include "platform/platform.h"
 
 #ifdef _WIN32
@@ -78,16 +79,5 @@ void standin_write_lines(FILE *out, const std::vector<std::string> &lines)
 
 bool standin_same_text(const std::string &a, const std::string &b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); i++) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z')
-            x = static_cast<char>(x - 32);
-        if (y >= 'a' && y <= 'z')
-            y = static_cast<char>(y - 32);
-        if (x != y)
-            return false;
-    }
-    return true;
+    return a.size() == b.size() && ascii_equal_folded(a.c_str(), b.c_str());
 }

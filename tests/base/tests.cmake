@@ -1,0 +1,2 @@
+# The helpers that several subsystems share.
+telinv_test(base_test base/base_test.cpp)
