@@ -40,23 +40,19 @@ bool found(const bytes &img)
     return true;
 }
 
-// A node of a version tree: header, key, padding, value, padding, children. wide picks
-// the 32-bit layout (16-bit key, wType) over the 16-bit one.
-bytes node(bool wide, const std::string &key, uint32_t type, const bytes &value, uint32_t value_length,
+// A node of a version tree: header, key, padding, value, padding, children.
+bytes node(const std::string &key, uint32_t type, const bytes &value, uint32_t value_length,
            const std::vector<bytes> &children = {})
 {
-    bytes b(wide ? 6 : 4, 0);
+    bytes b(6, 0);
     put16(b, 2, value_length);
-    if (wide)
-        put16(b, 4, type);
+    put16(b, 4, type);
     for (char c : key) {
         b.push_back(static_cast<unsigned char>(c));
-        if (wide)
-            b.push_back(0);
+        b.push_back(0);
     }
     b.push_back(0);
-    if (wide)
-        b.push_back(0);
+    b.push_back(0);
     while (b.size() % 4)
         b.push_back(0);
     b.insert(b.end(), value.begin(), value.end());
@@ -83,17 +79,17 @@ bytes utf16(const std::u16string &text)
 
 bytes text_node(const std::string &key, const std::u16string &text)
 {
-    return node(true, key, 1, utf16(text), static_cast<uint32_t>(text.size() + 1));
+    return node(key, 1, utf16(text), static_cast<uint32_t>(text.size() + 1));
 }
 
-// A 32-bit tree with one string table holding the given strings.
+// A tree with one string table holding the given strings.
 bytes tree(const std::vector<bytes> &strings)
 {
-    bytes table = node(true, "040904b0", 1, bytes(), 0, strings);
-    bytes sfi = node(true, "StringFileInfo", 1, bytes(), 0, {table});
-    bytes var = node(true, "Translation", 0, bytes{0x09, 0x04, 0xb0, 0x04}, 4);
-    bytes vfi = node(true, "VarFileInfo", 1, bytes(), 0, {var});
-    return node(true, "VS_VERSION_INFO", 0, bytes(52, 0), 52, {sfi, vfi});
+    bytes table = node("040904b0", 1, bytes(), 0, strings);
+    bytes sfi = node("StringFileInfo", 1, bytes(), 0, {table});
+    bytes var = node("Translation", 0, bytes{0x09, 0x04, 0xb0, 0x04}, 4);
+    bytes vfi = node("VarFileInfo", 1, bytes(), 0, {var});
+    return node("VS_VERSION_INFO", 0, bytes(52, 0), 52, {sfi, vfi});
 }
 
 std::string query_text(const bytes &b, const char *path, int *kind = nullptr)
@@ -282,7 +278,7 @@ TEST(VersionBlock, BadLengthsEndTheWalk)
     EXPECT_EQ("<none>", query_text(root_past, path));
 
     // A value longer than its node is cut at the node's end.
-    bytes lying = tree({node(true, "FileVersion", 1, utf16(u"7.7"), 4000)});
+    bytes lying = tree({node("FileVersion", 1, utf16(u"7.7"), 4000)});
     const unsigned char *v;
     uint32_t len;
     int kind;
@@ -290,7 +286,7 @@ TEST(VersionBlock, BadLengthsEndTheWalk)
     EXPECT_EQ(8u, len);
 
     // A key without terminator inside its node.
-    bytes unterminated = tree({node(true, "FileVersion", 1, bytes(), 0)});
+    bytes unterminated = tree({node("FileVersion", 1, bytes(), 0)});
     put16(unterminated, at, 6 + 2 * 4);
     EXPECT_EQ("<none>", query_text(unterminated, path));
 
@@ -303,46 +299,14 @@ TEST(VersionBlock, BadLengthsEndTheWalk)
     }
 }
 
-TEST(VersionBlock, ReadsTheSixteenBitLayout)
-{
-    std::string text = "2.5";
-    bytes value(text.begin(), text.end());
-    value.push_back(0);
-    bytes fv = node(false, "FileVersion", 0, value, 4);
-    bytes table = node(false, "040904E4", 0, bytes(), 0, {fv});
-    bytes sfi = node(false, "StringFileInfo", 0, bytes(), 0, {table});
-    bytes var = node(false, "Translation", 0, bytes{0x09, 0x04, 0xe4, 0x04}, 4);
-    bytes vfi = node(false, "VarFileInfo", 0, bytes(), 0, {var});
-    bytes b = node(false, "VS_VERSION_INFO", 0, bytes(52, 0), 52, {sfi, vfi});
-
-    const unsigned char *v;
-    uint32_t len;
-    int kind;
-    ASSERT_TRUE(version_block_query(b.data(), b.size(), "\\StringFileInfo\\040904e4\\FileVersion", &v, &len, &kind));
-    EXPECT_EQ(VERSION_VALUE_ANSI, kind);
-    EXPECT_EQ(4u, len);
-    EXPECT_STREQ("2.5", reinterpret_cast<const char *>(v));
-    ASSERT_TRUE(version_block_query(b.data(), b.size(), "\\VarFileInfo\\Translation", &v, &len, &kind));
-    EXPECT_EQ(VERSION_VALUE_BINARY, kind);
-    EXPECT_EQ(0xe4, v[2]);
-
-    // Through the host block the text comes back terminated in the 8-bit area.
-    bytes block(version_host_block_size(b.data(), b.size()));
-    ASSERT_TRUE(version_host_block_fill(b.data(), b.size(), block.data(), block.size()));
-    void *value_out;
-    ASSERT_TRUE(version_host_block_query(block.data(), "\\StringFileInfo\\040904e4\\FileVersion", &value_out, &len));
-    EXPECT_STREQ("2.5", static_cast<const char *>(value_out));
-    EXPECT_EQ(4u, len);
-}
-
 TEST(HostBlock, ConvertsTextsInsideTheBlock)
 {
     // The last string is empty and ends the resource: its copy is the one that needs
     // the byte beyond the resource's length.
-    bytes table = node(true, "040904b0", 1, bytes(), 0,
-                       {text_node("FileVersion", u"1.0 \u00e9\u4e2d"), node(true, "Comments", 1, bytes(), 0)});
-    bytes sfi = node(true, "StringFileInfo", 1, bytes(), 0, {table});
-    bytes res = node(true, "VS_VERSION_INFO", 0, bytes(52, 0), 52, {sfi});
+    bytes table = node("040904b0", 1, bytes(), 0,
+                       {text_node("FileVersion", u"1.0 \u00e9\u4e2d"), node("Comments", 1, bytes(), 0)});
+    bytes sfi = node("StringFileInfo", 1, bytes(), 0, {table});
+    bytes res = node("VS_VERSION_INFO", 0, bytes(52, 0), 52, {sfi});
     uint32_t size = version_host_block_size(res.data(), res.size());
     EXPECT_EQ(2 * res.size() + 8, size);
 

@@ -270,11 +270,10 @@ int pe_find_version_resource(const unsigned char *image, size_t len, size_t *res
 // ---------------------------------------------------------------------------------------
 // The VS_VERSIONINFO tree.
 //
-// A node: wLength (the node with its children), wValueLength, in the 32-bit layout
-// wType (1 text, 0 binary), the key (16-bit characters in the 32-bit layout, 8-bit in
-// the 16-bit one) with its terminator, padding to 4 bytes, the value, padding to 4
-// bytes, the children. Padding counts from the start of the tree. wValueLength counts
-// characters for texts of the 32-bit layout, bytes otherwise.
+// A node: wLength (the node with its children), wValueLength, wType (1 text, 0 binary),
+// the key in 16-bit characters with its terminator, padding to 4 bytes, the value,
+// padding to 4 bytes, the children. Padding counts from the start of the tree.
+// wValueLength counts characters for texts, bytes for binary values.
 
 struct version_node {
     size_t start;
@@ -294,9 +293,9 @@ static size_t align4(size_t offset)
 
 // Reads the node at start, which must lie within [start, limit). 0 when its length is
 // too small for its header or reaches past limit, or its key is not terminated in it.
-static int read_node(const unsigned char *block, size_t start, size_t limit, int wide, version_node *n)
+static int read_node(const unsigned char *block, size_t start, size_t limit, version_node *n)
 {
-    size_t header = wide ? 6 : 4;
+    const size_t header = 6;
     if (start > limit || limit - start < header)
         return 0;
     size_t length = get16(block + start);
@@ -304,16 +303,15 @@ static int read_node(const unsigned char *block, size_t start, size_t limit, int
         return 0;
     size_t end = start + length;
     size_t declared = get16(block + start + 2);
-    uint32_t type = wide ? get16(block + start + 4) : 0;
+    uint32_t type = get16(block + start + 4);
 
-    size_t unit = wide ? 2 : 1;
     size_t key = start + header;
     size_t p = key;
     for (;;) {
-        if (end - p < unit)
+        if (end - p < 2)
             return 0;
-        uint32_t c = wide ? get16(block + p) : block[p];
-        p += unit;
+        uint32_t c = get16(block + p);
+        p += 2;
         if (c == 0)
             break;
     }
@@ -321,7 +319,7 @@ static int read_node(const unsigned char *block, size_t start, size_t limit, int
     size_t value = align4(p);
     if (value > end)
         value = end;
-    size_t value_len = (wide && type != 0) ? declared * 2 : declared;
+    size_t value_len = type != 0 ? declared * 2 : declared;
     if (value_len > end - value)
         value_len = end - value;
     size_t children = align4(value + value_len);
@@ -331,7 +329,7 @@ static int read_node(const unsigned char *block, size_t start, size_t limit, int
     n->start = start;
     n->end = end;
     n->key = key;
-    n->key_len = (p - key) / unit - 1;
+    n->key_len = (p - key) / 2 - 1;
     n->value = value;
     n->value_len = value_len;
     n->children = children;
@@ -344,13 +342,12 @@ static uint32_t fold(uint32_t c)
     return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
 }
 
-static int key_equals(const unsigned char *block, const version_node *n, int wide, const char *name, size_t len)
+static int key_equals(const unsigned char *block, const version_node *n, const char *name, size_t len)
 {
     if (n->key_len != len)
         return 0;
     for (size_t i = 0; i < len; i++) {
-        uint32_t c = wide ? get16(block + n->key + 2 * i) : block[n->key + i];
-        if (fold(c) != fold(static_cast<unsigned char>(name[i])))
+        if (fold(get16(block + n->key + 2 * i)) != fold(static_cast<unsigned char>(name[i])))
             return 0;
     }
     return 1;
@@ -358,15 +355,15 @@ static int key_equals(const unsigned char *block, const version_node *n, int wid
 
 // The child of parent named name[0..len), searched in order; the search stops at the
 // first child that can't be read.
-static int find_child(const unsigned char *block, const version_node *parent, int wide, const char *name,
-                      size_t len, version_node *out)
+static int find_child(const unsigned char *block, const version_node *parent, const char *name, size_t len,
+                      version_node *out)
 {
     size_t p = parent->children;
     while (p < parent->end) {
         version_node child;
-        if (!read_node(block, p, parent->end, wide, &child))
+        if (!read_node(block, p, parent->end, &child))
             return 0;
-        if (key_equals(block, &child, wide, name, len)) {
+        if (key_equals(block, &child, name, len)) {
             *out = child;
             return 1;
         }
@@ -382,16 +379,10 @@ int version_block_query(const unsigned char *block, size_t block_len, const char
         return 0;
     if (!sub_block)
         sub_block = "";
-    // The 32-bit layout has wType (0 or 1) where the 16-bit one starts its key.
-    if (block_len < 5)
-        return 0;
-    int wide = block[4] < ' ';
 
     version_node node;
-    if (!read_node(block, 0, block_len, wide, &node))
+    if (!read_node(block, 0, block_len, &node))
         return 0;
-    int depth = 0;
-    int under_strings = 0;
     const char *p = sub_block;
     while (*p) {
         if (*p == '\\') {
@@ -403,21 +394,15 @@ int version_block_query(const unsigned char *block, size_t block_len, const char
             stop++;
         size_t len = static_cast<size_t>(stop - p);
         version_node child;
-        if (!find_child(block, &node, wide, p, len, &child))
+        if (!find_child(block, &node, p, len, &child))
             return 0;
-        if (depth == 0)
-            under_strings = key_equals(block, &child, wide, "StringFileInfo", 14);
-        depth++;
         node = child;
         p = stop;
     }
 
     *value = block + node.value;
     *value_len = static_cast<uint32_t>(node.value_len);
-    if (wide)
-        *is_text = node.type != 0 ? VERSION_VALUE_UTF16 : VERSION_VALUE_BINARY;
-    else
-        *is_text = (under_strings && depth >= 3) ? VERSION_VALUE_ANSI : VERSION_VALUE_BINARY;
+    *is_text = node.type != 0 ? VERSION_VALUE_UTF16 : VERSION_VALUE_BINARY;
     return 1;
 }
 
@@ -468,14 +453,13 @@ int version_host_block_query(void *block, const char *sub_block, void **value, u
     }
 
     // The 8-bit copy goes to the same offset in the area behind the mark. A text of n
-    // 16-bit characters takes 2n bytes of the resource and n + 1 of the copy; an 8-bit
-    // text of n bytes takes n + 1; the area has room for one byte more than the
-    // resource, so both fit.
+    // 16-bit characters at offset p takes [p, p + 2n) of the resource and [p, p + n + 1)
+    // of the area, which is longer than the resource: the copy fits.
     unsigned char *out = b + root + sizeof block_mark + at;
-    size_t chars = kind == VERSION_VALUE_UTF16 ? found_len / 2 : found_len;
+    size_t chars = found_len / 2;
     size_t i = 0;
     for (; i < chars; i++) {
-        uint32_t c = kind == VERSION_VALUE_UTF16 ? get16(b + at + 2 * i) : b[at + i];
+        uint32_t c = get16(b + at + 2 * i);
         if (c == 0)
             break;
         out[i] = static_cast<unsigned char>(c > 0xFF ? '?' : c);

@@ -35,16 +35,14 @@ int pe_find_version_resource(const unsigned char *image, size_t len, size_t *res
 // Kinds of value that version_block_query finds.
 enum {
     VERSION_VALUE_BINARY = 0, // raw bytes ("\", "\VarFileInfo\Translation")
-    VERSION_VALUE_UTF16 = 1,  // 16-bit little-endian text (the 32-bit resource layout)
-    VERSION_VALUE_ANSI = 2    // 8-bit text (the old 16-bit layout, its string tables)
+    VERSION_VALUE_UTF16 = 1   // 16-bit little-endian text
 };
 
-// Walks a VS_VERSIONINFO tree for the node named by a backslash-separated path
-// ("\", "\VarFileInfo\Translation", "\StringFileInfo\040904b0\FileVersion"); empty path
-// components are skipped, so "" and "\" both name the root. Keys compare without
-// regard to ASCII case. Both layouts are read: the 32-bit one (wLength, wValueLength,
-// wType, 16-bit key) and the old 16-bit one (wLength, wValueLength, 8-bit key), told
-// apart by the byte after the root's two lengths as the Windows version functions do.
+// Walks a VS_VERSIONINFO tree in the 32-bit layout of PE files (nodes of wLength,
+// wValueLength, wType and a 16-bit key) for the node named by a backslash-separated path
+// ("\", "\VarFileInfo\Translation", "\StringFileInfo\040904b0\FileVersion"); empty
+// path components are skipped, so "" and "\" both name the root. Keys compare without
+// regard to ASCII case.
 // On success *value points at the node's value inside block, *value_len is its size in
 // bytes (never reaching past the node) and *is_text one of VERSION_VALUE_*; returns 1.
 // A node whose length is too small for its header or reaches past its parent ends the
