@@ -3,8 +3,7 @@
 // unreadable file is an empty registry.
 //
 // An open key holds the tree it was opened in, so it stays valid when the registry is
-// reset while it is open. Keys handed out are remembered; anything else given back as a
-// key is refused without being looked at.
+// reset while it is open. The program has one thread: nothing here is locked.
 #include "platform/host/host.h"
 #include "platform/host/reg_file.h"
 #include "platform/platform.h"
@@ -14,9 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 struct plat_key_s {
@@ -24,9 +21,7 @@ struct plat_key_s {
     uint32_t key;
 };
 
-static std::mutex registry_lock;
 static std::shared_ptr<const reg_tree> loaded_tree;
-static std::unordered_set<plat_key_s *> open_keys;
 
 static std::shared_ptr<const reg_tree> read_registry_file()
 {
@@ -46,17 +41,13 @@ static std::shared_ptr<const reg_tree> read_registry_file()
 
 void host_registry_reset()
 {
-    std::lock_guard<std::mutex> guard(registry_lock);
     loaded_tree.reset();
 }
 
-// The key behind a handle, or null when the handle is not one of ours. Called with the
-// lock held.
+// The key behind a handle, or null for the null handle.
 static const reg_key *key_of(plat_key handle)
 {
-    if (!handle || open_keys.find(handle) == open_keys.end())
-        return nullptr;
-    return &handle->tree->keys[handle->key];
+    return handle ? &handle->tree->keys[handle->key] : nullptr;
 }
 
 // A 32-bit program on 64-bit Windows reads HKLM\SOFTWARE from SOFTWARE\Wow6432Node.
@@ -80,7 +71,6 @@ long plat_reg_open(plat_root root, const char *sub_key, uint32_t access, plat_ke
     if (root != PLAT_HKEY_LOCAL_MACHINE)
         return PLAT_ERROR_INVALID_HANDLE;
 
-    std::lock_guard<std::mutex> guard(registry_lock);
     if (!loaded_tree)
         loaded_tree = read_registry_file();
 
@@ -108,14 +98,12 @@ long plat_reg_open(plat_root root, const char *sub_key, uint32_t access, plat_ke
     plat_key handle = new plat_key_s;
     handle->tree = loaded_tree;
     handle->key = key;
-    open_keys.insert(handle);
     *out = handle;
     return PLAT_ERROR_SUCCESS;
 }
 
 long plat_reg_query(plat_key key, const char *value_name, uint32_t *type, void *data, uint32_t *size)
 {
-    std::lock_guard<std::mutex> guard(registry_lock);
     const reg_key *k = key_of(key);
     if (!k)
         return PLAT_ERROR_INVALID_HANDLE;
@@ -144,7 +132,6 @@ long plat_reg_query(plat_key key, const char *value_name, uint32_t *type, void *
 
 long plat_reg_enum_key(plat_key key, uint32_t index, char *name, uint32_t name_cap)
 {
-    std::lock_guard<std::mutex> guard(registry_lock);
     const reg_key *k = key_of(key);
     if (!k)
         return PLAT_ERROR_INVALID_HANDLE;
@@ -161,9 +148,6 @@ long plat_reg_enum_key(plat_key key, uint32_t index, char *name, uint32_t name_c
 
 void plat_reg_close(plat_key key)
 {
-    std::lock_guard<std::mutex> guard(registry_lock);
-    if (!key || open_keys.erase(key) == 0)
-        return;
     delete key;
 }
 
@@ -174,16 +158,11 @@ std::string host_first_value_name(const char *key_path, const char *prefix)
         PLAT_ERROR_SUCCESS)
         return std::string();
     std::string found;
-    {
-        std::lock_guard<std::mutex> guard(registry_lock);
-        if (const reg_key *k = key_of(key)) {
-            size_t n = std::strlen(prefix);
-            for (const reg_value &v : k->values) {
-                if (v.name.size() >= n && strncasecmp(v.name.c_str(), prefix, n) == 0) {
-                    found = v.name;
-                    break;
-                }
-            }
+    size_t n = std::strlen(prefix);
+    for (const reg_value &v : key_of(key)->values) {
+        if (v.name.size() >= n && strncasecmp(v.name.c_str(), prefix, n) == 0) {
+            found = v.name;
+            break;
         }
     }
     plat_reg_close(key);
