@@ -19,7 +19,6 @@ namespace {
 
 struct text_stream {
     int fd;
-    bool writing;
     bool at_ctrl_z;       // a Ctrl-Z was read: no more text until a seek
     int pending;          // a byte read ahead after a CR, or -1
     unsigned char raw[8192];
@@ -177,7 +176,6 @@ FILE *plat_fopen_text(const char *path, const char *mode)
 
     text_stream *s = new text_stream();
     s->fd = fd;
-    s->writing = writing;
     s->at_ctrl_z = false;
     s->pending = -1;
     s->raw_len = s->raw_pos = 0;
