@@ -159,9 +159,20 @@ uint32_t plat_first_volume(char *buf, uint32_t cap);
 
 // ---------------------------------------------------------------------------------------
 // Files through the C library, in Windows text mode: reading turns CR LF into LF (a lone
-// CR stays), writing turns LF into CR LF. mode is "r" or "w". The stream is closed with
-// fclose; fgets, fprintf, fputs, fseek, ftell and rewind work on it as usual, with file
-// positions counted in bytes on the disk. No child process inherits the stream's file.
+// CR stays) and ends the text at a Ctrl-Z byte (0x1A), until a seek moves past it;
+// writing turns LF into CR LF. mode is "r" or "w". The stream is closed with fclose;
+// fgets, fgetc, fprintf, fputs, fseek, ftell and rewind work on it as usual. No child
+// process inherits the stream's file.
+// Positions count bytes on the disk, as the Windows C runtime counts them in text mode.
+// Both layers agree on them in a file whose every LF follows a CR, before any Ctrl-Z:
+// - ftell gives the position on the disk of the next byte to be read, before and after
+//   any seek; on a stream that is written, the bytes written so far take on the disk;
+// - fseek from the start to a position p reads on from byte p (from the LF of a CR LF: a
+//   LF); fseek to the end, then ftell, gives the file's size.
+// Elsewhere the layers differ, and no caller relies on either: Windows' ftell miscounts
+// a LF without a CR before it, and after a Ctrl-Z counts the bytes its runtime read ahead
+// and lets reading go on from there; the host counts bytes on the disk there as well, and
+// its ftell leaves the text ended at the Ctrl-Z.
 FILE *plat_fopen_text(const char *path, const char *mode);
 
 // Raw bytes of the file behind a stream opened by plat_fopen_text, for reading a file

@@ -1,9 +1,27 @@
 // Text-mode streams on the host, with the C runtime's Windows text-mode rules, so that
 // the report made here is byte for byte the report Windows makes:
 // - reading turns CR LF into LF, a lone CR stays, and a Ctrl-Z byte (0x1A) ends the
-//   text (until the next seek), as it does for files on disk under Windows;
+//   text where reading reaches it, as it does for files on disk under Windows;
 // - writing turns every LF into CR LF;
 // - seeking and telling count bytes on the disk.
+//
+// A stream is glibc's fopencookie over the functions below. Its positions come out in
+// bytes on the disk by the way glibc uses those functions:
+// - ftell asks the seek function for (0, SEEK_CUR) every time, and from the answer takes
+//   the bytes still unread in glibc's buffer, or adds those not yet written. The answer
+//   is the position on the disk of the next byte to be read as text. A read never gives
+//   a CR LF's LF together with other text: it ends before the CR LF, and the LF is a
+//   read of its own. So every byte left unread in glibc's buffer stands for one byte on
+//   the disk. For a stream that is written, the answer counts each LF still in glibc's
+//   buffer once more, for the CR that writing puts before it.
+// - fseek to position p from the start seeks to p rounded down to a multiple of glibc's
+//   buffer size, reads once, and skips what lies before p in what the read gave; where
+//   the read gave less, glibc seeks on from where the read ended. Since a read holds no
+//   CR LF, the bytes skipped are bytes on the disk, but for a CR LF at the rounded
+//   position: the read that glibc does inside fseek gives nothing there, so that glibc
+//   seeks the whole way.
+// These two look into glibc's FILE: its put area, and the offset that it keeps unknown
+// (-1) while it reads inside fseek.
 #include "platform/host/host.h"
 #include "platform/platform.h"
 
@@ -13,17 +31,17 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
 
 struct text_stream {
     int fd;
-    bool at_ctrl_z;       // a Ctrl-Z was read: no more text until a seek
-    int pending;          // a byte read ahead after a CR, or -1
+    bool placed; // the last call was a seek to a position from the start
     unsigned char raw[8192];
-    size_t raw_len;
-    size_t raw_pos;
+    size_t raw_len; // bytes of the file in raw
+    size_t raw_pos; // the first of them not yet given out as text
     FILE *stream;
 };
 
@@ -41,51 +59,80 @@ text_stream *find_stream(FILE *stream)
     return nullptr;
 }
 
-// The next raw byte, or -1 at the end of the file or on an error.
-int next_raw(text_stream *s)
+// Reads more of the file behind the bytes not yet given out, which move to the front of
+// raw. The count read, 0 at the end of the file, -1 on an error.
+ssize_t read_more(text_stream *s)
 {
-    if (s->pending >= 0) {
-        int c = s->pending;
-        s->pending = -1;
-        return c;
-    }
-    if (s->raw_pos == s->raw_len) {
-        ssize_t n;
-        do {
-            n = read(s->fd, s->raw, sizeof s->raw);
-        } while (n < 0 && errno == EINTR);
-        if (n <= 0)
-            return -1;
-        s->raw_len = static_cast<size_t>(n);
-        s->raw_pos = 0;
-    }
-    return s->raw[s->raw_pos++];
+    size_t left = s->raw_len - s->raw_pos;
+    std::memmove(s->raw, s->raw + s->raw_pos, left);
+    s->raw_pos = 0;
+    s->raw_len = left;
+    ssize_t n;
+    do {
+        n = read(s->fd, s->raw + left, sizeof s->raw - left);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0)
+        s->raw_len += static_cast<size_t>(n);
+    return n;
+}
+
+// The LFs still in glibc's buffer of a stream that is written. ftell adds the bytes in
+// that buffer to the position on the disk, and each LF will take two bytes there.
+off64_t unwritten_lfs(const text_stream *s)
+{
+    off64_t n = 0;
+    if (s->stream)
+        for (const char *p = s->stream->_IO_write_base; p < s->stream->_IO_write_ptr; p++)
+            n += *p == '\n';
+    return n;
+}
+
+// Whether glibc reads from inside fseek, after seeking to the position rounded down: the
+// stream's offset is unknown then (-1), where a read that follows a seek to a position
+// that needed no rounding finds the offset known.
+bool read_inside_fseek(const text_stream *s)
+{
+    return s->stream && s->stream->_offset == -1;
 }
 
 ssize_t text_read(void *cookie, char *buf, size_t size)
 {
     text_stream *s = static_cast<text_stream *>(cookie);
-    size_t out = 0;
-    while (out < size && !s->at_ctrl_z) {
-        int c = next_raw(s);
-        if (c < 0)
+    bool placed = s->placed;
+    s->placed = false;
+    if (size == 0)
+        return 0;
+    // Two bytes tell a CR LF from a lone CR.
+    while (s->raw_len - s->raw_pos < 2) {
+        ssize_t got = read_more(s);
+        if (got < 0 && s->raw_pos == s->raw_len)
+            return -1;
+        if (got <= 0)
             break;
-        if (c == 0x1A) {
-            s->at_ctrl_z = true;
-            break;
-        }
-        if (c == '\r') {
-            int d = next_raw(s);
-            if (d == '\n') {
-                buf[out++] = '\n';
-                continue;
-            }
-            if (d >= 0)
-                s->pending = d;
-        }
-        buf[out++] = static_cast<char>(c);
     }
-    return static_cast<ssize_t>(out);
+    const unsigned char *p = s->raw + s->raw_pos;
+    size_t avail = s->raw_len - s->raw_pos;
+    if (avail >= 2 && p[0] == '\r' && p[1] == '\n') {
+        if (placed && read_inside_fseek(s))
+            return 0;
+        buf[0] = '\n';
+        s->raw_pos += 2;
+        return 1;
+    }
+    // Up to a Ctrl-Z, or to a CR that is followed by LF or by a byte not yet read. A CR
+    // first is a lone one: the CR LF case is above, and a CR that is the last byte
+    // available is the file's last. A Ctrl-Z first gives nothing, the end of the text;
+    // the position stays on it, so the text ends there until a seek moves on.
+    size_t limit = avail < size ? avail : size;
+    size_t n = 0;
+    for (; n < limit; n++) {
+        unsigned char c = p[n];
+        if (c == 0x1A || (c == '\r' && n > 0 && (n + 1 == avail || p[n + 1] == '\n')))
+            break;
+        buf[n] = static_cast<char>(c);
+    }
+    s->raw_pos += n;
+    return static_cast<ssize_t>(n);
 }
 
 bool write_all(int fd, const char *p, size_t n)
@@ -126,12 +173,33 @@ ssize_t text_write(void *cookie, const char *buf, size_t size)
 int text_seek(void *cookie, off64_t *offset, int whence)
 {
     text_stream *s = static_cast<text_stream *>(cookie);
-    off_t pos = lseek(s->fd, static_cast<off_t>(*offset), whence);
+    s->placed = false;
+    // The position on the disk of the next byte to be read as text: the file's own
+    // position less the bytes read ahead.
+    off64_t here = lseek(s->fd, 0, SEEK_CUR);
+    if (here < 0)
+        return -1;
+    here -= static_cast<off64_t>(s->raw_len - s->raw_pos);
+    if (whence == SEEK_CUR && *offset == 0) {
+        // Only telling: what was read ahead stays.
+        *offset = here + unwritten_lfs(s);
+        return 0;
+    }
+    off64_t target = *offset;
+    int from = whence;
+    if (whence == SEEK_CUR) {
+        if (target > 0 ? here > std::numeric_limits<off64_t>::max() - target : target < -here) {
+            errno = EINVAL;
+            return -1;
+        }
+        target += here;
+        from = SEEK_SET;
+    }
+    off64_t pos = lseek(s->fd, target, from);
     if (pos < 0)
         return -1;
     s->raw_len = s->raw_pos = 0;
-    s->pending = -1;
-    s->at_ctrl_z = false;
+    s->placed = whence == SEEK_SET;
     *offset = pos;
     return 0;
 }
@@ -176,8 +244,7 @@ FILE *plat_fopen_text(const char *path, const char *mode)
 
     text_stream *s = new text_stream();
     s->fd = fd;
-    s->at_ctrl_z = false;
-    s->pending = -1;
+    s->placed = false;
     s->raw_len = s->raw_pos = 0;
     cookie_io_functions_t io;
     io.read = writing ? nullptr : text_read;
