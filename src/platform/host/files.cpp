@@ -16,6 +16,20 @@
 #include <string>
 #include <vector>
 
+int host_open_file(const char *windows_path, int flags)
+{
+    std::string native = host_map_path(windows_path);
+    int fd = open(native.c_str(), flags, 0666);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 int plat_path_exists(const char *path)
 {
     struct stat st;
@@ -233,15 +247,9 @@ plat_handle plat_create_file(const char *path, uint32_t access, uint32_t share, 
         return nullptr;
     if (!inherit)
         flags |= O_CLOEXEC;
-    std::string native = host_map_path(path);
-    int fd = open(native.c_str(), flags, 0666);
+    int fd = host_open_file(path, flags);
     if (fd < 0)
         return nullptr;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        close(fd);
-        return nullptr;
-    }
     return host_handle_from_fd(fd);
 }
 

@@ -45,6 +45,10 @@ std::string host_first_value_name(const char *key_path, const char *prefix);
 void host_registry_reset();
 void host_paths_reset();
 
+// Opens the file at a Windows path (host_map_path) with open's flags, creating it with
+// mode 0666 where the flags say so; a directory is refused. The descriptor, or -1.
+int host_open_file(const char *windows_path, int flags);
+
 // Handles are file descriptors on the host; the process starter needs the descriptor.
 struct plat_handle_s;
 plat_handle_s *host_handle_from_fd(int fd);

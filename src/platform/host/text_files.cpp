@@ -231,16 +231,9 @@ FILE *plat_fopen_text(const char *path, const char *mode)
     else
         return nullptr;
 
-    std::string native = host_map_path(path);
-    int fd = writing ? open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)
-                     : open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = host_open_file(path, writing ? O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC : O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return nullptr;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        close(fd);
-        return nullptr;
-    }
 
     text_stream *s = new text_stream();
     s->fd = fd;
