@@ -41,6 +41,12 @@ void host_reset();
 // there is none. The key is opened as plat_reg_open opens it, in the 64-bit view.
 std::string host_first_value_name(const char *key_path, const char *prefix);
 
+// Reads a text value (REG_SZ or REG_EXPAND_SZ) of a key of the simulated registry, the
+// key opened as plat_reg_open opens it with access, into buf of cap bytes, terminated.
+// Returns 1, or 0 when the key or the value is missing, the value is of another type, or
+// it does not fit in cap - 1 bytes.
+int host_registry_text(const char *key_path, uint32_t access, const char *value_name, char *buf, uint32_t cap);
+
 // The registry and path parts of host_reset.
 void host_registry_reset();
 void host_paths_reset();

@@ -151,6 +151,26 @@ void plat_reg_close(plat_key key)
     delete key;
 }
 
+int host_registry_text(const char *key_path, uint32_t access, const char *value_name, char *buf, uint32_t cap)
+{
+    if (cap == 0)
+        return 0;
+    buf[0] = '\0';
+    plat_key key = nullptr;
+    if (plat_reg_open(PLAT_HKEY_LOCAL_MACHINE, key_path, access, &key) != PLAT_ERROR_SUCCESS)
+        return 0;
+    uint32_t size = cap - 1;
+    uint32_t type = 0;
+    long rc = plat_reg_query(key, value_name, &type, buf, &size);
+    plat_reg_close(key);
+    if (rc != PLAT_ERROR_SUCCESS || (type != PLAT_REG_SZ && type != PLAT_REG_EXPAND_SZ)) {
+        buf[0] = '\0';
+        return 0;
+    }
+    buf[size] = '\0';
+    return 1;
+}
+
 std::string host_first_value_name(const char *key_path, const char *prefix)
 {
     plat_key key = nullptr;

@@ -15,19 +15,11 @@
 // HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion, value "CurrentVersion" ("6.1").
 static int registry_version(uint32_t *major, uint32_t *minor)
 {
-    plat_key key = nullptr;
-    // The system's own version: its 64-bit view, where the host plays WOW64.
-    if (plat_reg_open(PLAT_HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
-                      PLAT_KEY_QUERY_VALUE | PLAT_KEY_WOW64_64KEY, &key) != PLAT_ERROR_SUCCESS)
-        return 0;
     char text[64];
-    uint32_t size = sizeof text - 1;
-    uint32_t type = 0;
-    long rc = plat_reg_query(key, "CurrentVersion", &type, text, &size);
-    plat_reg_close(key);
-    if (rc != PLAT_ERROR_SUCCESS || (type != PLAT_REG_SZ && type != PLAT_REG_EXPAND_SZ))
+    // The system's own version: its 64-bit view, where the host plays WOW64.
+    if (!host_registry_text("SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion",
+                            PLAT_KEY_QUERY_VALUE | PLAT_KEY_WOW64_64KEY, "CurrentVersion", text, sizeof text))
         return 0;
-    text[size] = '\0';
     unsigned a = 0, b = 0;
     if (std::sscanf(text, "%u.%u", &a, &b) != 2)
         return 0;
@@ -76,18 +68,10 @@ uint32_t plat_computer_name(char *buf, uint32_t cap)
     if (cap == 0)
         return 0;
     buf[0] = '\0';
-    plat_key key = nullptr;
-    if (plat_reg_open(PLAT_HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
-                      PLAT_KEY_QUERY_VALUE, &key) != PLAT_ERROR_SUCCESS)
-        return 0;
     char text[256];
-    uint32_t size = sizeof text - 1;
-    uint32_t type = 0;
-    long rc = plat_reg_query(key, "ComputerName", &type, text, &size);
-    plat_reg_close(key);
-    if (rc != PLAT_ERROR_SUCCESS || (type != PLAT_REG_SZ && type != PLAT_REG_EXPAND_SZ))
+    if (!host_registry_text("SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName", PLAT_KEY_QUERY_VALUE,
+                            "ComputerName", text, sizeof text))
         return 0;
-    text[size] = '\0';
     size_t len = std::strlen(text);
     if (len == 0 || len >= cap)
         return 0;
