@@ -166,7 +166,8 @@ uint32_t plat_first_volume(char *buf, uint32_t cap);
 // Positions count bytes on the disk, as the Windows C runtime counts them in text mode.
 // Both layers agree on them in a file whose every LF follows a CR, before any Ctrl-Z:
 // - ftell gives the position on the disk of the next byte to be read, before and after
-//   any seek; on a stream that is written, the bytes written so far take on the disk;
+//   any seek; on a stream that is written, the bytes that the text written so far
+//   takes on the disk, flushed or not;
 // - fseek from the start to a position p reads on from byte p (from the LF of a CR LF: a
 //   LF); fseek to the end, then ftell, gives the file's size.
 // Elsewhere the layers differ, and no caller relies on either: Windows' ftell miscounts
