@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "base/ascii_case.h"
+
 int host_open_file(const char *windows_path, int flags)
 {
     std::string native = host_map_path(windows_path);
@@ -59,11 +61,6 @@ static uint64_t to_file_time(const struct timespec &ts)
     return static_cast<uint64_t>(seconds) * 10000000ull + static_cast<uint64_t>(ts.tv_nsec) / 100u;
 }
 
-static char upper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
 // Wildcard match as the Windows search does for "*" and "?", without regard to case.
 static bool wildcard_match(const char *pattern, const char *name)
 {
@@ -81,7 +78,7 @@ static bool wildcard_match(const char *pattern, const char *name)
     }
     if (*name == '\0')
         return false;
-    if (*pattern == '?' || upper(*pattern) == upper(*name))
+    if (*pattern == '?' || ascii_upper(*pattern) == ascii_upper(*name))
         return wildcard_match(pattern + 1, name + 1);
     return false;
 }
@@ -91,8 +88,8 @@ static bool windows_name_order(const std::string &a, const std::string &b)
 {
     size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; i++) {
-        unsigned char x = static_cast<unsigned char>(upper(a[i]));
-        unsigned char y = static_cast<unsigned char>(upper(b[i]));
+        unsigned char x = static_cast<unsigned char>(ascii_upper(a[i]));
+        unsigned char y = static_cast<unsigned char>(ascii_upper(b[i]));
         if (x != y)
             return x < y;
     }

@@ -19,6 +19,8 @@
 
 #include <cstring>
 
+#include "base/ascii_case.h"
+
 namespace {
 
 enum : uint32_t {
@@ -43,17 +45,12 @@ struct text_line {
 
 } // namespace
 
-static unsigned char upper_ascii(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
-}
-
 int reg_name_compare(const char *a, size_t a_len, const char *b, size_t b_len)
 {
     size_t n = a_len < b_len ? a_len : b_len;
     for (size_t i = 0; i < n; i++) {
-        unsigned char ca = upper_ascii(static_cast<unsigned char>(a[i]));
-        unsigned char cb = upper_ascii(static_cast<unsigned char>(b[i]));
+        unsigned char ca = static_cast<unsigned char>(ascii_upper(a[i]));
+        unsigned char cb = static_cast<unsigned char>(ascii_upper(b[i]));
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }
