@@ -188,26 +188,17 @@ int format_processor_id(uint32_t eax, uint32_t edx, char *output, size_t size)
 }
 
 // The system's own answers to wmic's three queries, in the form of wmic's value before
-// its filter: 1 with the text in text (size characters), else 0.
-typedef int (*system_answer_fn)(char *text, uint32_t size);
-
-static int computer_name_answer(char *text, uint32_t size)
-{
-    return plat_computer_name(text, size) > 0;
-}
-
-// "\\?\Volume{GUID}\", as wmic's DeviceID gives it; the filter keeps "Volume" and the GUID
-// without its braces.
-static int first_volume_answer(char *text, uint32_t size)
-{
-    return plat_first_volume(text, size) > 0;
-}
+// its filter: the computer's name (plat_computer_name), the first volume as
+// "\\?\Volume{GUID}\" (plat_first_volume; the filter keeps "Volume" and the GUID without
+// its braces), the processor's identifier. The text's length in text (size characters),
+// 0 when there is none.
+typedef uint32_t (*system_answer_fn)(char *text, uint32_t size);
 
 // The processor this program runs on; nothing where it has no CPUID leaf 1.
-static int processor_answer(char *text, uint32_t size)
+static uint32_t processor_answer(char *text, uint32_t size)
 {
     uint32_t eax = 0, edx = 0;
-    return cpu_id_leaf1(&eax, &edx) && format_processor_id(eax, edx, text, size);
+    return cpu_id_leaf1(&eax, &edx) ? static_cast<uint32_t>(format_processor_id(eax, edx, text, size)) : 0;
 }
 
 // A wmic query's value; where wmic gives none (it is gone, as from Windows 11 24H2 and
@@ -217,7 +208,7 @@ static const char *identifier_probe(const char *query, system_answer_fn system_a
 {
     if (!wmic_query(query)) {
         char text[PLAT_MAX_PATH];
-        if (system_answer(text, sizeof text))
+        if (system_answer(text, sizeof text) > 0)
             keep_wmic_characters(text, probe_result, PROBE_RESULT_SIZE - 1);
     }
     return probe_result;
@@ -225,12 +216,12 @@ static const char *identifier_probe(const char *query, system_answer_fn system_a
 
 const char *probe_computer_name(void)
 {
-    return identifier_probe("COMPUTERSYSTEM GET Name", computer_name_answer);
+    return identifier_probe("COMPUTERSYSTEM GET Name", plat_computer_name);
 }
 
 const char *probe_volume_id(void)
 {
-    return identifier_probe("VOLUME GET DeviceID", first_volume_answer);
+    return identifier_probe("VOLUME GET DeviceID", plat_first_volume);
 }
 
 const char *probe_processor_id(void)

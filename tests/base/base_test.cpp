@@ -38,6 +38,19 @@ TEST(TextCopy, CutsAtTheBufferAndAlwaysTerminates)
     EXPECT_EQ(guard[1], 'g');
 }
 
+TEST(TextCopy, WholeOrNothing)
+{
+    char buf[6] = "xxxxx";
+    EXPECT_EQ(text_copy_whole(buf, sizeof buf, "abcde"), 5u); // with its terminator, it just fits
+    EXPECT_STREQ(buf, "abcde");
+    EXPECT_EQ(text_copy_whole(buf, sizeof buf, "abcdef"), 0u); // cut, it would name another
+    EXPECT_STREQ(buf, "");
+    EXPECT_EQ(text_copy_whole(buf, sizeof buf, ""), 0u);
+    char guard = 'g';
+    EXPECT_EQ(text_copy_whole(&guard, 0, "a"), 0u);
+    EXPECT_EQ(guard, 'g');
+}
+
 TEST(AsciiCase, LettersFoldOtherBytesDoNot)
 {
     EXPECT_TRUE(ascii_equal_folded("E1G60I32", "e1g60i32"));

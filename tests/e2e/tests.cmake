@@ -143,38 +143,13 @@ foreach(mode present absent hanging)
   endif()
 endforeach()
 
-# Where telinv is really run: under a remote shell, with tools that look at what they
-# inherit or leave a process behind, under names that the ANSI code page can't spell,
-# with a Cygwin shell's TZ, on a full disk (tests/e2e/robust). The host layer plays the
-# first two and the full disk; the others are the Win32 layer's.
-set(TELINV_ROBUST_HOST stdin handles full-disk full-disk-short)
-set(TELINV_ROBUST_WINE stdin handles stray-child temp-name program-folder time-zone full-disk full-disk-short)
-set(robust_args --mkpe ${TELINV_E2E_MKPE} --tools ${PROJECT_BINARY_DIR}/tools --telinv $<TARGET_FILE:telinv>)
-if(CMAKE_CROSSCOMPILING AND WIN32)
-  if(TELINV_E2E_MKPE)
-    foreach(arch ${TELINV_WINE_ARCHES})
-      foreach(scenario ${TELINV_ROBUST_WINE})
-        add_test(NAME robust_${scenario}_${arch} COMMAND ${TELINV_E2E_DIR}/robust --side wine --arch ${arch}
-          --template ${TELINV_E2E_TEMPLATE} ${robust_args} ${scenario})
-        set_tests_properties(robust_${scenario}_${arch} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
-      endforeach()
-    endforeach()
-  endif()
-elseif(NOT WIN32)
-  foreach(scenario ${TELINV_ROBUST_HOST})
-    add_test(NAME robust_${scenario}_host COMMAND ${TELINV_E2E_DIR}/robust --side host ${robust_args} ${scenario})
-    set_tests_properties(robust_${scenario}_host PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
-  endforeach()
-endif()
-
-# Where wmic is gone, does not end, or gives no value row, the identifier lines hold the
-# system's own values; where it gives values, its values (tests/e2e/robust). A wmic that
-# does not end is run with telinv_quick, whose tools have two seconds.
-foreach(scenario wmic-present wmic-absent wmic-hanging wmic-no-value)
-  set(program $<TARGET_FILE:telinv>)
-  if(scenario STREQUAL "wmic-hanging")
-    set(program $<TARGET_FILE:telinv_quick>)
-  endif()
+# Where telinv is really run (tests/e2e/robust): under a remote shell, with tools that
+# look at what they inherit or leave a process behind, under names that the ANSI code
+# page can't spell, with a Cygwin shell's TZ, on a full disk; and with wmic present, gone,
+# not ending or giving no value row.
+# telinv_robust_test(SCENARIO PROGRAM ON_HOST): the scenario under Wine and, with ON_HOST,
+# on the host build (which plays only some of them).
+function(telinv_robust_test scenario program on_host)
   set(args --mkpe ${TELINV_E2E_MKPE} --tools ${PROJECT_BINARY_DIR}/tools --telinv ${program})
   if(CMAKE_CROSSCOMPILING AND WIN32)
     if(TELINV_E2E_MKPE)
@@ -184,8 +159,18 @@ foreach(scenario wmic-present wmic-absent wmic-hanging wmic-no-value)
         set_tests_properties(robust_${scenario}_${arch} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
       endforeach()
     endif()
-  elseif(NOT WIN32)
+  elseif(NOT WIN32 AND on_host)
     add_test(NAME robust_${scenario}_host COMMAND ${TELINV_E2E_DIR}/robust --side host ${args} ${scenario})
     set_tests_properties(robust_${scenario}_host PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 120)
   endif()
+endfunction()
+
+foreach(scenario stdin handles full-disk full-disk-short wmic-present wmic-absent wmic-no-value)
+  telinv_robust_test(${scenario} $<TARGET_FILE:telinv> ON)
 endforeach()
+# The Win32 layer's own: handle sharing, the ANSI code page, the C runtime's TZ.
+foreach(scenario stray-child temp-name program-folder time-zone)
+  telinv_robust_test(${scenario} $<TARGET_FILE:telinv> OFF)
+endforeach()
+# A wmic that does not end: telinv_quick, whose tools have two seconds.
+telinv_robust_test(wmic-hanging $<TARGET_FILE:telinv_quick> ON)

@@ -11,6 +11,8 @@
 #include <ctime>
 #include <string>
 
+#include "base/text_copy.h"
+
 // The version that the simulated registry names in
 // HKLM\SOFTWARE\Microsoft\Windows NT\CurrentVersion, value "CurrentVersion" ("6.1").
 static int registry_version(uint32_t *major, uint32_t *minor)
@@ -65,35 +67,19 @@ const char *plat_getenv(const char *name)
 // where Windows keeps the name that GetComputerNameA gives.
 uint32_t plat_computer_name(char *buf, uint32_t cap)
 {
-    if (cap == 0)
-        return 0;
-    buf[0] = '\0';
-    char text[256];
     if (!host_registry_text("SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName", PLAT_KEY_QUERY_VALUE,
-                            "ComputerName", text, sizeof text))
+                            "ComputerName", buf, cap))
         return 0;
-    size_t len = std::strlen(text);
-    if (len == 0 || len >= cap)
-        return 0;
-    std::memcpy(buf, text, len + 1);
-    return static_cast<uint32_t>(len);
+    return static_cast<uint32_t>(std::strlen(buf));
 }
 
 // The mount manager's list in HKLM\SYSTEM\MountedDevices names each volume by a value
 // "\??\Volume{GUID}"; FindFirstVolumeA gives the first as "\\?\Volume{GUID}\".
 uint32_t plat_first_volume(char *buf, uint32_t cap)
 {
-    if (cap == 0)
-        return 0;
-    buf[0] = '\0';
     std::string name = host_first_value_name("SYSTEM\\MountedDevices", "\\??\\Volume{");
-    if (name.empty())
-        return 0;
-    std::string volume = "\\\\?\\" + name.substr(4) + "\\";
-    if (volume.size() >= cap)
-        return 0;
-    std::memcpy(buf, volume.c_str(), volume.size() + 1);
-    return static_cast<uint32_t>(volume.size());
+    std::string volume = name.empty() ? std::string() : "\\\\?\\" + name.substr(4) + "\\";
+    return text_copy_whole(buf, cap, volume.c_str());
 }
 
 // The simulated host's zone is the process's: TZ, as the tests set it.
@@ -182,12 +168,5 @@ int plat_is_wow64(void)
 
 uint32_t plat_native_system_directory(char *buf, uint32_t cap)
 {
-    static const char alias[] = "C:\\windows\\Sysnative";
-    uint32_t len = static_cast<uint32_t>(sizeof alias - 1);
-    if (cap > 0)
-        buf[0] = '\0';
-    if (!host_wow64() || cap < len + 1)
-        return 0;
-    std::memcpy(buf, alias, len + 1);
-    return len;
+    return text_copy_whole(buf, cap, host_wow64() ? "C:\\windows\\Sysnative" : "");
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "base/text_copy.h"
 #include "platform/platform.h"
 
 // ---------------------------------------------------------------------------------------
@@ -91,14 +92,7 @@ uint32_t plat_native_system_directory(char *buf, uint32_t cap)
                 known = 1;
         }
     }
-    if (cap == 0)
-        return 0;
-    buf[0] = '\0';
-    size_t len = known == 1 ? std::strlen(alias) : 0;
-    if (len == 0 || len >= cap)
-        return 0;
-    std::memcpy(buf, alias, len + 1);
-    return static_cast<uint32_t>(len);
+    return text_copy_whole(buf, cap, known == 1 ? alias : "");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -176,11 +170,7 @@ uint32_t plat_first_volume(char *buf, uint32_t cap)
         return 0;
     find_close(search);
     name[sizeof name - 1] = '\0';
-    size_t len = std::strlen(name);
-    if (len == 0 || len >= cap)
-        return 0;
-    std::memcpy(buf, name, len + 1);
-    return static_cast<uint32_t>(len);
+    return text_copy_whole(buf, cap, name);
 }
 
 int plat_local_time(time_t t, struct tm *out)
