@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "base/decimal.h"
+#include "base/system_dir.h"
 #include "platform/platform.h"
 
 enum { SEARCH_PATTERN_SIZE = 1024 };

@@ -1,5 +1,5 @@
 // What the tests reach of the file inventory besides inventory.h: the file lists, one
-// inventory line, the file size, and the path through which a file is read.
+// inventory line, the file size.
 #ifndef TELINV_INVENTORY_INTERNAL_H
 #define TELINV_INVENTORY_INTERNAL_H
 
@@ -9,15 +9,6 @@
 
 #include "install/install.h"
 #include "inventory/inventory.h"
-
-// The path through which the inventory reads a file. A 32-bit program on 64-bit Windows
-// is shown SysWOW64 where it asks for the system directory; the inventory wants the files
-// really installed there, so a path under the system directory is read through the
-// native system directory (plat_native_system_directory). Every other path, and every
-// path where the program sees the native system directory anyway, is read as it is.
-// Returns path itself, or out (size characters) holding the path to read; a path that
-// would not fit out is read as it is. Reports print the path as given.
-const char *native_file_path(const char *path, char *out, size_t size);
 
 // The file's size in bytes, 0 when it can't be opened for reading.
 int32_t file_size(const char *path);

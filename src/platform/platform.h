@@ -139,6 +139,17 @@ const char *plat_getenv(const char *name);
 // included) when cap is too small, 0 on failure.
 uint32_t plat_system_directory(char *buf, uint32_t cap);
 
+// The current directory (GetCurrentDirectoryA): the length written, the size needed
+// (terminator included) when cap is too small, 0 on failure. The host gives the Windows
+// path of its current directory where that lies on a drive of the simulated host, and 0
+// elsewhere.
+uint32_t plat_current_directory(char *buf, uint32_t cap);
+
+// A millisecond counter that only goes forward (GetTickCount): the time between two
+// readings is their difference in unsigned 32-bit arithmetic, right for spans below
+// 49 days, also across the counter's wrap.
+uint32_t plat_milliseconds(void);
+
 // Breaks a calendar time down into the local time of the host's own time zone, as the C
 // library's localtime does: 1 on success. On Windows that is Windows' zone: a TZ variable
 // in the environment (a Cygwin shell leaves one, such as "Europe/Berlin", which the C
@@ -249,9 +260,9 @@ enum : uint32_t {
     PLAT_OPEN_EXISTING = 3u
 };
 
-// Opens or creates a file. inherit: 1 makes the handle inheritable by child processes.
-plat_handle plat_create_file(const char *path, uint32_t access, uint32_t share, int inherit,
-                             uint32_t disposition);
+// Opens or creates a file. The handle is never inherited by a child process as it is:
+// plat_start_process gives a child its own copy of the one handle it is to write to.
+plat_handle plat_create_file(const char *path, uint32_t access, uint32_t share, uint32_t disposition);
 // ReadFile: 1 on success with *got bytes read (0 at the end of the file).
 int plat_read_file(plat_handle h, void *buf, uint32_t n, uint32_t *got);
 // SetFilePointer to an offset from the start of the file: 1 on success.
@@ -278,18 +289,22 @@ uint32_t plat_temp_file_name(const char *dir, const char *prefix, uint32_t uniqu
 typedef struct plat_process_s *plat_process;
 
 // Starts application (a full path; never searched for) with the writable command line,
-// its window hidden, the program's own environment and current directory. Its standard
-// input is the null device (a tool that reads its input to the end, as wmic does when
-// its input is a pipe, must not wait for the program's own); its standard output is
-// std_output, or the program's own where std_output is null; its standard error is the
-// program's own. It inherits the handles made inheritable (plat_create_file with
-// inherit), none of the program's streams. Null when the process can't be created.
+// its window hidden, the program's own environment and current directory, and returns
+// without waiting for it. Its standard input is the null device (a tool that reads its
+// input to the end, as wmic does when its input is a pipe, must not wait for the
+// program's own); its standard output is std_output, or the program's own where
+// std_output is null; its standard error is the program's own. It inherits copies of
+// these three handles made for it alone, and nothing else of the program: no stream,
+// no handle of plat_create_file, none of another child's copies, so that children that
+// run at the same time hold none of each other's files. Null when the process can't be
+// created.
 plat_process plat_start_process(const char *application, char *command_line, plat_handle std_output);
 
 enum { PLAT_WAIT_ENDED = 0, PLAT_WAIT_TIMEOUT = 1, PLAT_WAIT_FAILED = -1 };
 enum : uint32_t { PLAT_INFINITE = 0xFFFFFFFFu };
 
-// Waits until the process has ended or timeout_ms have passed.
+// Waits until the process has ended or timeout_ms have passed, without using the
+// processor meanwhile; 0 only asks whether it has ended.
 int plat_wait_process(plat_process p, uint32_t timeout_ms);
 // Ends the process (and on the host layer its process group); 1 on success.
 int plat_terminate_process(plat_process p);

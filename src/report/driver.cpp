@@ -1,7 +1,9 @@
 #include "report/report_internal.h"
 
+#include <cstdio>
 #include <cstring>
 
+#include "base/system_dir.h"
 #include "collect/collect.h"
 #include "inventory/inventory.h"
 #include "platform/platform.h"
@@ -11,6 +13,24 @@ uint32_t os_version_major = 0;
 uint32_t os_version_minor = 0;
 
 static const char report_file_name[] = "telinv.txt";
+
+// The path through which the report is created: its name, relative to the current
+// directory, except where that directory lies under the system directory of a 32-bit
+// program on 64-bit Windows (an elevated prompt starts in C:\Windows\system32). Windows
+// would put the report into SysWOW64 there, where the user, a 64-bit shell and Explorer
+// never look; it is created through the native system directory instead, in the
+// directory the user stands in. buf holds size characters.
+static const char *report_path(char *buf, size_t size)
+{
+    char dir[PLAT_MAX_PATH];
+    uint32_t n = plat_current_directory(dir, sizeof dir);
+    if (n == 0 || n >= sizeof dir)
+        return report_file_name;
+    char full[PLAT_MAX_PATH + sizeof report_file_name];
+    std::snprintf(full, sizeof full, "%s%s%s", dir, dir[n - 1] == '\\' ? "" : "\\", report_file_name);
+    const char *native = native_file_path(full, buf, size);
+    return native == full ? report_file_name : native;
+}
 
 static void section_version(FILE *report)
 {
@@ -84,7 +104,8 @@ int telinv_main(int argc, char **argv)
     os_version_minor = 0;
     plat_os_version(&os_version_major, &os_version_minor);
 
-    FILE *report = plat_fopen_text(report_file_name, "w");
+    char path[PLAT_MAX_PATH + sizeof report_file_name];
+    FILE *report = plat_fopen_text(report_path(path, sizeof path), "w");
     if (!report) {
         std::printf("Error: can't open file '%s'\n", report_file_name);
         return EXIT_NO_REPORT_FILE;
@@ -100,9 +121,12 @@ int telinv_main(int argc, char **argv)
         return finish_report(report, EXIT_SHORT_REPORT);
     }
 
+    // The system tools run while the sections before sysinfo are written.
+    start_sysinfo_tools();
     for (const report_section &section : full_report) {
         print_banner(report, section.banner ? section.banner : error_log_pattern);
         section.write(report);
     }
+    end_sysinfo_tools();
     return finish_report(report, EXIT_FULL_REPORT);
 }

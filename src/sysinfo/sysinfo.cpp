@@ -174,6 +174,23 @@ static void write_hotfixes(FILE *report)
         std::fputs("\n", report);
 }
 
+// The computer name, volume and processor identifiers come from wmic on Windows Vista
+// and later.
+static bool identifier_lines(void)
+{
+    return os_version_major > 5;
+}
+
+void start_sysinfo_tools(void)
+{
+    start_probes(identifier_lines() ? 1 : 0);
+}
+
+void end_sysinfo_tools(void)
+{
+    end_probes();
+}
+
 void dump_sysinfo(FILE *report)
 {
     std::fprintf(report, "%-18s %d.%d\n", "WindowsVersion:", static_cast<int>(os_version_major),
@@ -200,7 +217,7 @@ void dump_sysinfo(FILE *report)
     std::fputs("MacAddresses\n", report);
     std::fprintf(report, "%s\n", probe_mac_addresses());
 
-    if (os_version_major > 5) {
+    if (identifier_lines()) {
         // The probes share one result buffer: each text is written before the next runs.
         std::fprintf(report, "%s\n", probe_computer_name());
         std::fprintf(report, "%s\n", probe_volume_id());

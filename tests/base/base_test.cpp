@@ -110,3 +110,28 @@ TEST(SystemDir, WholeOrNothing)
     EXPECT_STREQ(buf, "");
     EXPECT_EQ(system_dir(buf, 1), 0u);
 }
+
+TEST(NativeFilePath, SystemDirectoryPathsUnderWow64)
+{
+    test_host host;
+    char out[64];
+    const char drivers[] = "C:\\windows\\system32\\drivers\\x.sys";
+    // Without WOW64 (the host as it is; the Windows builds under wine64) every path is
+    // read as it is.
+    EXPECT_EQ(native_file_path(drivers, out, sizeof out), drivers);
+    if (!host.play_wow64())
+        GTEST_SKIP() << "a 64-bit program is no 32-bit program on 64-bit Windows";
+    EXPECT_STREQ(native_file_path(drivers, out, sizeof out), "C:\\windows\\Sysnative\\drivers\\x.sys");
+    // Names compare without regard to case; the directory itself counts.
+    EXPECT_STREQ(native_file_path("c:\\WINDOWS\\System32\\pbxtsp.tsp", out, sizeof out),
+                 "C:\\windows\\Sysnative\\pbxtsp.tsp");
+    EXPECT_STREQ(native_file_path("C:\\windows\\system32", out, sizeof out), "C:\\windows\\Sysnative");
+    // Other paths, a longer name that begins the same, and a path that would not fit.
+    const char *const unchanged[] = {"C:\\windows\\system32x\\a", "C:\\windows\\syswow64\\a",
+                                     "D:\\windows\\system32\\a", "C:\\windows\\system3",
+                                     "C:\\Program Files\\pbx\\pbxserv.exe"};
+    for (const char *path : unchanged)
+        EXPECT_EQ(native_file_path(path, out, sizeof out), path) << path;
+    const std::string longer = "C:\\windows\\system32\\" + std::string(60, 'n');
+    EXPECT_EQ(native_file_path(longer.c_str(), out, sizeof out), longer.c_str());
+}

@@ -39,7 +39,7 @@ plat_handle new_capture(std::string *name)
         return nullptr;
     *name = file;
     return plat_create_file(file, PLAT_GENERIC_READ | PLAT_GENERIC_WRITE, PLAT_FILE_SHARE_READ | PLAT_FILE_SHARE_WRITE,
-                            1, PLAT_CREATE_ALWAYS);
+                            PLAT_CREATE_ALWAYS);
 }
 
 std::string captured(plat_handle h)

@@ -225,8 +225,7 @@ int host_handle_fd(plat_handle h)
     return h ? h->fd : -1;
 }
 
-plat_handle plat_create_file(const char *path, uint32_t access, uint32_t share, int inherit,
-                             uint32_t disposition)
+plat_handle plat_create_file(const char *path, uint32_t access, uint32_t share, uint32_t disposition)
 {
     (void)share;
     int flags = 0;
@@ -242,8 +241,8 @@ plat_handle plat_create_file(const char *path, uint32_t access, uint32_t share, 
         flags |= O_CREAT | O_TRUNC;
     else if (disposition != PLAT_OPEN_EXISTING)
         return nullptr;
-    if (!inherit)
-        flags |= O_CLOEXEC;
+    // Closed in every child: a child gets its own copy of its standard output only.
+    flags |= O_CLOEXEC;
     int fd = host_open_file(path, flags);
     if (fd < 0)
         return nullptr;

@@ -18,12 +18,18 @@ std::string host_root();
 // component that exists in no spelling is kept as written (so a file can be created
 // under that name). On a host that plays WOW64 (host_wow64) the file system redirection
 // of a 32-bit program applies: C:\Windows\system32 is C:\Windows\SysWOW64, and
-// C:\Windows\Sysnative is the real C:\Windows\system32.
+// C:\Windows\Sysnative is the real C:\Windows\system32; a relative path counts from
+// the Windows path of the current directory there (host_current_directory), so that a
+// relative name in system32 is redirected too.
 std::string host_map_path(const char *windows_path);
 
 // The same without any redirection: the machine's own file at that path. Tests and the
 // stand-in tools use it.
 std::string host_native_path(const char *windows_path);
+
+// The Windows path of the process's current directory ("C:\\dir"), where it lies on a
+// drive of the simulated host (<root>/<letter>/...); "" elsewhere.
+std::string host_current_directory();
 
 // The simulated host plays a 32-bit program on 64-bit Windows (WOW64) when its drive C:
 // has a directory Windows\SysWOW64: files under the system directory are redirected as

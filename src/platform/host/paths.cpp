@@ -92,6 +92,31 @@ static void redirect_wow64(std::vector<std::string> &parts)
         parts[1] = "SysWOW64";
 }
 
+std::string host_current_directory()
+{
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) == nullptr)
+        return std::string();
+    std::string native = cwd;
+    std::string root = host_root();
+    // <root>/<drive letter>[/...]: the drive's directory is named by one letter.
+    if (native.size() < root.size() + 2 || native.compare(0, root.size(), root) != 0 || native[root.size()] != '/')
+        return std::string();
+    char letter = native[root.size() + 1];
+    if (!((letter >= 'a' && letter <= 'z') || (letter >= 'A' && letter <= 'Z')))
+        return std::string();
+    size_t rest = root.size() + 2;
+    if (rest < native.size() && native[rest] != '/')
+        return std::string();
+    std::string windows(1, static_cast<char>(letter & ~0x20));
+    windows += ":";
+    for (size_t i = rest; i < native.size(); i++)
+        windows += native[i] == '/' ? '\\' : native[i];
+    if (windows.size() == 2)
+        windows += '\\';
+    return windows;
+}
+
 static std::string map_path(const char *windows_path, bool redirect)
 {
     std::string path = windows_path ? windows_path : "";
@@ -113,6 +138,14 @@ static std::string map_path(const char *windows_path, bool redirect)
         base = root + "/" + (entry.empty() ? std::string("c") : entry);
         drive_c = true;
     } else {
+        // Relative to the current directory. On a host that plays WOW64, a current
+        // directory under the system directory is redirected as any path there is: the
+        // relative path is taken as the full Windows path it names.
+        if (redirect && host_wow64()) {
+            std::string dir = host_current_directory();
+            if (!dir.empty())
+                return map_path((dir + (dir.back() == '\\' ? "" : "\\") + path).c_str(), true);
+        }
         char cwd[4096];
         if (getcwd(cwd, sizeof cwd) == nullptr)
             cwd[0] = '\0';

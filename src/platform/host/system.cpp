@@ -88,6 +88,24 @@ int plat_local_time(time_t t, struct tm *out)
     return localtime_r(&t, out) ? 1 : 0;
 }
 
+uint32_t plat_current_directory(char *buf, uint32_t cap)
+{
+    std::string dir = host_current_directory();
+    if (dir.empty())
+        return 0;
+    if (cap < dir.size() + 1)
+        return static_cast<uint32_t>(dir.size() + 1);
+    std::memcpy(buf, dir.c_str(), dir.size() + 1);
+    return static_cast<uint32_t>(dir.size());
+}
+
+uint32_t plat_milliseconds(void)
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u);
+}
+
 // Spelled as Wine spells it, so that reports of the same simulated host made on the
 // host build and under Wine are the same.
 uint32_t plat_system_directory(char *buf, uint32_t cap)

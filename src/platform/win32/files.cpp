@@ -103,14 +103,10 @@ HANDLE to_win(plat_handle h)
     return h ? reinterpret_cast<HANDLE>(h) : INVALID_HANDLE_VALUE;
 }
 
-plat_handle plat_create_file(const char *path, uint32_t access, uint32_t share, int inherit,
-                             uint32_t disposition)
+plat_handle plat_create_file(const char *path, uint32_t access, uint32_t share, uint32_t disposition)
 {
-    SECURITY_ATTRIBUTES sa;
-    sa.nLength = sizeof sa;
-    sa.lpSecurityDescriptor = nullptr;
-    sa.bInheritHandle = TRUE;
-    return to_plat(CreateFileA(path, access, share, inherit ? &sa : nullptr, disposition, 0, nullptr));
+    // No security attributes: the handle is not inheritable.
+    return to_plat(CreateFileA(path, access, share, nullptr, disposition, 0, nullptr));
 }
 
 int plat_read_file(plat_handle h, void *buf, uint32_t n, uint32_t *got)

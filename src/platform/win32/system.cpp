@@ -98,6 +98,16 @@ uint32_t plat_native_system_directory(char *buf, uint32_t cap)
 // ---------------------------------------------------------------------------------------
 // The running program, the environment, the system directory
 
+uint32_t plat_current_directory(char *buf, uint32_t cap)
+{
+    return GetCurrentDirectoryA(cap, buf);
+}
+
+uint32_t plat_milliseconds(void)
+{
+    return GetTickCount();
+}
+
 uint32_t plat_module_file_name(char *buf, uint32_t cap)
 {
     if (cap == 0)
