@@ -146,7 +146,7 @@ endforeach()
 # Where telinv is really run (tests/e2e/robust): under a remote shell, with tools that
 # look at what they inherit or leave a process behind, under names that the ANSI code
 # page can't spell, with a Cygwin shell's TZ, on a full disk; and with wmic present, gone,
-# not ending or giving no value row.
+# not ending or giving no value row; and started in the system directory.
 # telinv_robust_test(SCENARIO PROGRAM ON_HOST): the scenario under Wine and, with ON_HOST,
 # on the host build (which plays only some of them).
 function(telinv_robust_test scenario program on_host)
@@ -165,7 +165,7 @@ function(telinv_robust_test scenario program on_host)
   endif()
 endfunction()
 
-foreach(scenario stdin handles full-disk full-disk-short wmic-present wmic-absent wmic-no-value)
+foreach(scenario stdin handles full-disk full-disk-short wmic-present wmic-absent wmic-no-value system-dir)
   telinv_robust_test(${scenario} $<TARGET_FILE:telinv> ON)
 endforeach()
 # The Win32 layer's own: handle sharing, the ANSI code page, the C runtime's TZ.

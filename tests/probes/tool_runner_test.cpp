@@ -377,3 +377,172 @@ TEST(CpuId, SignatureOfTheMachine)
     GTEST_SKIP() << "the machine's processor is checked against Linux's /proc/cpuinfo on x86";
 #endif
 }
+
+namespace {
+
+// Every stand-in waits this long before it answers while one of these lives.
+struct tool_delay {
+    explicit tool_delay(int ms) { set_env("TELINV_STANDIN_DELAY_MS", std::to_string(ms).c_str()); }
+    ~tool_delay() { set_env("TELINV_STANDIN_DELAY_MS", ""); }
+};
+
+// The four answers of the sysinfo section, taken in its order.
+std::vector<std::string> take_all_four()
+{
+    std::vector<std::string> answers;
+    answers.push_back(probe_mac_addresses());
+    answers.push_back(probe_computer_name());
+    answers.push_back(probe_volume_id());
+    answers.push_back(probe_processor_id());
+    return answers;
+}
+
+long long milliseconds_since(std::chrono::steady_clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The pbx*.tmp captures among the paths of a stand-in's list of its open files.
+std::vector<std::string> captures_in(const std::string &list)
+{
+    std::vector<std::string> found;
+    size_t start = 0;
+    while (start < list.size()) {
+        size_t end = list.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = list.size();
+        std::string line = list.substr(start, end - start);
+        start = end + 1;
+        std::string name = line.substr(line.find_last_of("\\/") + 1);
+        for (char &c : name)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        if (name.compare(0, 3, "pbx") == 0 && name.size() > 7 && name.compare(name.size() - 4, 4, ".tmp") == 0)
+            found.push_back(name);
+    }
+    return found;
+}
+
+} // namespace
+
+TEST(StartedProbes, SameAnswersInTheSlowestToolsTime)
+{
+    test_host host;
+    installed_tools tools(host);
+    tools.install_all();
+    if (test_host::simulated()) // getmac: Windows Vista and later
+        host.registry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n\"CurrentVersion\"=\"6.1\"\n");
+    const std::vector<std::string> one_after_another = take_all_four();
+    EXPECT_EQ(one_after_another[0], "00-1B-21-3A-4B-01\n00-1B-21-3A-4B-02\n");
+    EXPECT_EQ(one_after_another[1], "SAMPLE-PBX");
+
+    // Without identifiers only the MAC address tool starts; the wmic probes then run
+    // their tools themselves, as before.
+    start_probes(0);
+    EXPECT_EQ(take_all_four(), one_after_another);
+    end_probes();
+    EXPECT_EQ(capture_files_left(), none);
+
+    // Four tools of a second each: one after another they take four seconds.
+    tool_delay delay(1000);
+    trace_log log;
+    auto start = std::chrono::steady_clock::now();
+    start_probes(1);
+    EXPECT_EQ(take_all_four(), one_after_another);
+    long long ms = milliseconds_since(start);
+    EXPECT_GE(ms, 1000);
+    EXPECT_LT(ms, 3200) << "the tools did not run at once"; // one after another: 4000 and more
+    EXPECT_EQ(log.texts().back(), "mkwmic: add '00-1B-21-3A-4B-01\n00-1B-21-3A-4B-02\n'");
+    end_probes();
+    EXPECT_EQ(capture_files_left(), none);
+}
+
+TEST(StartedProbes, EachToolKeepsItsOwnLimit)
+{
+    test_host host;
+    installed_tools tools(host);
+    short_limit limit;
+    // Hanging tools: wmic, getmac and ipconfig never end in time. One after another the
+    // four would take four limits; at once, one.
+    for (const char *tool : {"wmic", "getmac", "ipconfig"})
+        tools.install("sleeper", installed_tools::tool_path(tool));
+    system_identifiers expected = simulate_identifiers(host);
+    auto start = std::chrono::steady_clock::now();
+    start_probes(1);
+    std::vector<std::string> answers = take_all_four();
+    long long ms = milliseconds_since(start);
+    EXPECT_EQ(answers[0], ""); // the half output of a tool ended at its limit is not used
+    EXPECT_EQ(answers[1], expected.name);
+    EXPECT_EQ(answers[3], machine_processor_id());
+    EXPECT_GE(ms, 1000);
+    EXPECT_LT(ms, 2500) << "the limits did not run at once";
+    end_probes();
+    EXPECT_EQ(capture_files_left(), none);
+
+    // What is started and never taken is ended at once, its capture deleted.
+    start = std::chrono::steady_clock::now();
+    start_probes(1);
+    end_probes();
+    EXPECT_LT(milliseconds_since(start), 900);
+    EXPECT_EQ(capture_files_left(), none);
+    // Ending twice, or with nothing started, does nothing.
+    end_probes();
+    EXPECT_EQ(capture_files_left(), none);
+}
+
+TEST(StartedProbes, ToolsThatCannotBeStartedAffectOnlyTheirOwnAnswer)
+{
+    test_host host;
+    installed_tools tools(host);
+    tools.install_all();
+    if (test_host::simulated())
+        host.registry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n\"CurrentVersion\"=\"6.1\"\n");
+    tools.put(installed_tools::tool_path("getmac"), "not a program");
+    const std::string wmic = installed_tools::tool_path("wmic");
+    tools.put(wmic.substr(0, wmic.size() - 4) + ".txt", "Name=WMIC-NAME\nProcessorId=0000000000000001\n");
+    system_identifiers expected = simulate_identifiers(host);
+    start_probes(1);
+    std::vector<std::string> answers = take_all_four();
+    EXPECT_EQ(answers[0], "");
+    EXPECT_EQ(answers[1], "WMIC-NAME");
+    if (test_host::simulated()) // no DeviceID row: the system's own first volume
+        EXPECT_EQ(answers[2], expected.volume);
+    else
+        EXPECT_EQ(answers[2].compare(0, 6, "Volume"), 0) << answers[2];
+    EXPECT_EQ(answers[3], "0000000000000001");
+    end_probes();
+    EXPECT_EQ(capture_files_left(), none);
+}
+
+TEST(StartedProbes, NoToolInheritsAnothersCapture)
+{
+    test_host host;
+    installed_tools tools(host);
+    tools.install_all();
+    if (test_host::simulated())
+        host.registry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n\"CurrentVersion\"=\"6.1\"\n");
+    // Each tool lists the files it holds open once it has started; getmac starts first,
+    // and its capture is open while the three wmic queries start.
+    const std::string dir = "C:\\windows\\system32\\";
+    tools.put(dir + "getmac.mode", "list-handles\r\n");
+    tools.put(dir + "wbem\\wmic.mode", "list-handles\r\n");
+    const char *const lists[] = {"getmac.handles", "wbem\\wmic-Name.handles", "wbem\\wmic-DeviceID.handles",
+                                 "wbem\\wmic-ProcessorId.handles"};
+    for (const char *list : lists)
+        tools.put(dir + list, "not written\r\n"); // taken away again at the end
+    tool_delay delay(300);         // all four running at the same time
+    start_probes(1);
+    std::vector<std::string> answers = take_all_four();
+    end_probes();
+    EXPECT_EQ(answers[0], "00-1B-21-3A-4B-01\n00-1B-21-3A-4B-02\n");
+    EXPECT_EQ(answers[1], "SAMPLE-PBX");
+
+    // getmac holds its own capture, as its standard output; no wmic holds any.
+    std::vector<std::string> getmac_captures = captures_in(read_file(host.native(dir + lists[0])));
+    EXPECT_EQ(getmac_captures.size(), 1u) << read_file(host.native(dir + lists[0]));
+    for (int i = 1; i < 4; i++) {
+        std::string list = read_file(host.native(dir + lists[i]));
+        EXPECT_EQ(list.find("not written"), std::string::npos) << lists[i] << " was not written";
+        EXPECT_EQ(captures_in(list), none) << lists[i] << ":\n" << list;
+    }
+    EXPECT_EQ(capture_files_left(), none);
+}

@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/platform.h"
 #include "report/report_internal.h"
+#include "test_host.h"
 #include "test_support.h"
 
 // The Windows builds carry the version resource; the host program is a Linux file.
@@ -197,4 +199,80 @@ TEST(Driver, ReportFileThatCannotBeCreated)
     EXPECT_EQ(lf_lines(out), "Error: can't open file 'telinv.txt'\n");
     EXPECT_TRUE(std::filesystem::is_directory("telinv.txt"));
     EXPECT_TRUE(std::filesystem::is_empty("telinv.txt"));
+}
+
+namespace {
+
+// Makes a directory of the simulated host the current one while it lives.
+struct current_directory {
+    explicit current_directory(const std::string &native) : previous(std::filesystem::current_path())
+    {
+        std::filesystem::create_directories(native);
+        std::filesystem::current_path(native);
+    }
+    ~current_directory() { std::filesystem::current_path(previous); }
+    std::filesystem::path previous;
+};
+
+} // namespace
+
+TEST(Driver, ReportUnderTheSystemDirectoryLandsWhereTheUserStands)
+{
+    test_host host;
+    if (!host.play_wow64())
+        GTEST_SKIP() << "a 64-bit program is no 32-bit program on 64-bit Windows (the shipped file's "
+                        "Wine runs check it)";
+    const std::string system32 = host.native("C:\\windows\\system32");
+    const std::string syswow64 = host.native("C:\\windows\\SysWOW64");
+    {
+        // An elevated prompt starts in the system directory. A relative name there is
+        // redirected into SysWOW64, as Windows does for a 32-bit program ...
+        current_directory cwd(system32);
+        char dir[PLAT_MAX_PATH];
+        ASSERT_GT(plat_current_directory(dir, sizeof dir), 0u);
+        EXPECT_STREQ(dir, "C:\\windows\\system32");
+        FILE *f = plat_fopen_text("probe.txt", "w");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+        EXPECT_TRUE(std::filesystem::exists(syswow64 + "/probe.txt"));
+        // ... but the report lands in the directory the user stands in.
+        run_result r = run_telinv({"telinv", "-s"});
+        EXPECT_EQ(r.exit_code, 1);
+        EXPECT_TRUE(std::filesystem::exists(system32 + "/telinv.txt"));
+        EXPECT_FALSE(std::filesystem::exists(syswow64 + "/telinv.txt"));
+        // A directory below it too.
+        current_directory below(system32 + "/drivers");
+        EXPECT_EQ(run_telinv({"telinv", "-s"}).exit_code, 1);
+        EXPECT_TRUE(std::filesystem::exists(system32 + "/drivers/telinv.txt"));
+        EXPECT_FALSE(std::filesystem::exists(syswow64 + "/drivers/telinv.txt"));
+    }
+    {
+        // Anywhere else the report is created by its name, where the user stands.
+        current_directory cwd(host.native("C:\\windows\\system32x"));
+        EXPECT_EQ(run_telinv({"telinv", "-s"}).exit_code, 1);
+        EXPECT_TRUE(std::filesystem::exists(host.native("C:\\windows\\system32x") + "/telinv.txt"));
+    }
+    {
+        // SysWOW64 itself is where such a user stands: the report stays there.
+        current_directory cwd(syswow64);
+        std::filesystem::remove(syswow64 + "/telinv.txt");
+        EXPECT_EQ(run_telinv({"telinv", "-s"}).exit_code, 1);
+        EXPECT_TRUE(std::filesystem::exists(syswow64 + "/telinv.txt"));
+    }
+}
+
+TEST(Driver, ReportThatCannotBeCreatedUnderTheSystemDirectory)
+{
+    test_host host;
+    if (!host.play_wow64())
+        GTEST_SKIP() << "a 64-bit program is no 32-bit program on 64-bit Windows";
+    const std::string system32 = host.native("C:\\windows\\system32");
+    current_directory cwd(system32);
+    std::filesystem::create_directory(system32 + "/telinv.txt");
+    std::fflush(stdout);
+    testing::internal::CaptureStdout();
+    int rc = telinv_main(1, const_cast<char **>(std::vector<const char *>{"telinv", nullptr}.data()));
+    std::fflush(stdout);
+    EXPECT_EQ(rc, -4);
+    EXPECT_EQ(lf_lines(testing::internal::GetCapturedStdout()), "Error: can't open file 'telinv.txt'\n");
 }

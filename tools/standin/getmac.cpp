@@ -14,6 +14,7 @@
 //                 to the program;
 //   leave-child   leave a process of its own behind, holding its standard output for
 //                 five seconds after it has ended ("getmac --stay 5"; Windows only).
+// TELINV_STANDIN_DELAY_MS in the environment delays the answer.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,21 +24,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/platform_internal.h"
 #include "tools/standin/standin.h"
-
-static void add_open_file(const char *path, void *user)
-{
-    static_cast<std::vector<std::string> *>(user)->push_back(path);
-}
-
-// The paths of the files this process holds open, into getmac.handles beside it.
-static void list_open_files()
-{
-    std::vector<std::string> paths;
-    plat_open_file_names(add_open_file, &paths);
-    standin_write_data_lines("getmac.handles", paths);
-}
 
 // Starts "<this program> --stay 5" with this program's standard output.
 static void leave_child()
@@ -64,6 +51,7 @@ int main(int argc, char **argv)
         std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argv[2])));
         return 0;
     }
+    standin_delay();
     std::vector<std::string> mode;
     standin_data_lines("getmac.mode", &mode);
     const std::string behaviour = mode.empty() ? "" : mode[0];
@@ -73,7 +61,7 @@ int main(int argc, char **argv)
         }
     }
     if (behaviour == "list-handles")
-        list_open_files();
+        standin_list_open_files("getmac.handles");
 
     bool heading = true;
     for (int i = 1; i < argc; i++)

@@ -4,7 +4,7 @@
 // addresses among them) are left out.
 //
 // ipconfig.txt next to the program, when it exists, holds the -all output instead, line
-// by line.
+// by line. TELINV_STANDIN_DELAY_MS in the environment delays the answer.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -57,6 +57,7 @@ static bool all_only(const std::string &line)
 
 int main(int argc, char **argv)
 {
+    standin_delay();
     bool all = false;
     for (int i = 1; i < argc; i++)
         if (standin_same_text(argv[i], "-all") || standin_same_text(argv[i], "/all"))

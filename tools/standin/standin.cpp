@@ -1,9 +1,13 @@
 #include "tools/standin/standin.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
+#include <thread>
 
 #include "base/ascii_case.h"
 #include "platform/platform.h"
+#include "platform/platform_internal.h"
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -80,4 +84,24 @@ void standin_write_lines(FILE *out, const std::vector<std::string> &lines)
 bool standin_same_text(const std::string &a, const std::string &b)
 {
     return a.size() == b.size() && ascii_equal_folded(a.c_str(), b.c_str());
+}
+
+void standin_delay()
+{
+    const char *text = std::getenv("TELINV_STANDIN_DELAY_MS");
+    long ms = text ? std::strtol(text, nullptr, 10) : 0;
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+static void add_open_file(const char *path, void *user)
+{
+    static_cast<std::vector<std::string> *>(user)->push_back(path);
+}
+
+void standin_list_open_files(const char *file_name)
+{
+    std::vector<std::string> paths;
+    plat_open_file_names(add_open_file, &paths);
+    standin_write_data_lines(file_name, paths);
 }

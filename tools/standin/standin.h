@@ -21,6 +21,16 @@ bool standin_data_lines(const char *file_name, std::vector<std::string> *lines);
 // program; false when it can't be written.
 bool standin_write_data_lines(const char *file_name, const std::vector<std::string> &lines);
 
+// Waits the milliseconds that the environment variable TELINV_STANDIN_DELAY_MS names
+// (none when it is unset), as the system's own tools take a while to answer: for the
+// benchmark and the tests of tools that run at once.
+void standin_delay();
+
+// Writes the paths of the files this process holds open, those it inherited from the
+// program that started it included, one a line, to the data file of that name next to
+// the running program.
+void standin_list_open_files(const char *file_name);
+
 // Standard output without the C runtime's line-end translation, so that "\r\n" is
 // written as it stands.
 void standin_binary_stdout();

@@ -10,6 +10,10 @@
 // "Property" alone gives the heading and no value row; lines starting with ';' are
 // comments. Otherwise the canned values below stand. A property without any value gives
 // the byte-order mark alone.
+//
+// TELINV_STANDIN_DELAY_MS in the environment delays the answer. wmic.mode next to the
+// program, when its first line is "list-handles", makes it write the paths of the files
+// it holds open (those it inherited included) to wmic-<property>.handles beside it.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -78,6 +82,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "Invalid query\n");
         return 1;
     }
+    standin_delay();
+    std::vector<std::string> mode;
+    if (standin_data_lines("wmic.mode", &mode) && !mode.empty() && mode[0] == "list-handles")
+        standin_list_open_files(("wmic-" + property + ".handles").c_str());
 
     bool heading = false;
     std::vector<std::string> rows = rows_for(property, &heading);
