@@ -9,6 +9,22 @@ entry's DOS date and time has no time zone; 1980-01-01 at the earliest, even sec
 fixed permissions (Unix 0755 for the program, 0644 for the text, no DOS attributes), no
 extra fields (no owner, no extended times), deflated at level 9, no comment.
 
+Signing, from the environment (read here, when the package is made):
+  TELINV_SIGN_PKCS12         a PKCS#12 file with the code-signing key and certificate
+  TELINV_SIGN_PASSWORD       its password (may be empty, but must be set)
+  TELINV_SIGN_TIMESTAMP_URL  optional: an RFC 3161 time-stamp server
+With both of the first two, the copy of telinv.exe is signed (Authenticode, SHA-256, with
+osslsigncode) before it is zipped. The password reaches osslsigncode through a file that
+only this user can read (-readpass), made for the call and removed after it: it is never
+on a command line, and never printed.
+
+Reproducing someone else's signed release:
+  TELINV_SIGNATURE_FROM      the published (signed) telinv.exe
+The package then holds that file instead of a signature of our own, after checking that
+it is this build's telinv.exe plus a signature and nothing else (osslsigncode
+remove-signature gives this build's bytes back); so the zip and its SHA-256 sum come out
+as the published ones.
+
 Usage: make-package.py --exe telinv.exe --readme README.txt --epoch-file FILE
                        --name NAME --out-dir DIR
 """
@@ -17,9 +33,13 @@ import argparse
 import hashlib
 import os
 import shutil
+import subprocess
 import sys
+import tempfile
 import time
 import zipfile
+
+SIGN_VARIABLES = ("TELINV_SIGN_PKCS12", "TELINV_SIGN_PASSWORD", "TELINV_SIGN_TIMESTAMP_URL")
 
 
 class PackageError(Exception):
@@ -71,6 +91,92 @@ def write_zip(path, entries, epoch):
             z.writestr(zip_entry(name, date_time, mode), data, compresslevel=9)
 
 
+def osslsigncode():
+    tool = shutil.which("osslsigncode")
+    if not tool:
+        raise PackageError("osslsigncode is not installed (Debian: apt-get install osslsigncode)")
+    return tool
+
+
+def tool_environment():
+    """The environment of osslsigncode: without the password."""
+    env = dict(os.environ)
+    env.pop("TELINV_SIGN_PASSWORD", None)
+    return env
+
+
+def run_tool(args, what):
+    result = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, env=tool_environment())
+    if result.returncode != 0:
+        sys.stdout.write(result.stdout.decode("utf-8", "replace"))
+        raise PackageError(f"{what} failed (osslsigncode ended with {result.returncode})")
+    return result.stdout.decode("utf-8", "replace")
+
+
+def sign(unsigned, signed, pkcs12, password, timestamp_url):
+    if not os.path.isfile(pkcs12):
+        raise PackageError(f"TELINV_SIGN_PKCS12 names no file: {pkcs12} "
+                           f"(a relative name counts from {os.getcwd()})")
+    tool = osslsigncode()
+    scratch = tempfile.mkdtemp(prefix="telinv-sign.")   # mode 0700
+    try:
+        pass_file = os.path.join(scratch, "password")
+        fd = os.open(pass_file, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o600)
+        with os.fdopen(fd, "w", encoding="utf-8", newline="") as f:
+            f.write(password)
+        out = os.path.join(scratch, "telinv.exe")
+        args = [tool, "sign", "-pkcs12", pkcs12, "-readpass", pass_file, "-h", "sha256"]
+        if timestamp_url:
+            args += ["-ts", timestamp_url]
+        args += ["-in", unsigned, "-out", out]
+        run_tool(args, "signing telinv.exe")
+        shutil.move(out, signed)
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+
+
+def has_signature(path):
+    """Whether the PE file has a certificate table (the security data directory)."""
+    with open(path, "rb") as f:
+        data = f.read(4096)
+    if len(data) < 0x40 or data[:2] != b"MZ":
+        raise PackageError(f"{path} is not a PE file")
+    pe = int.from_bytes(data[0x3C:0x40], "little")
+    optional = pe + 24
+    if len(data) < optional + 2:
+        raise PackageError(f"{path} is not a PE file")
+    magic = int.from_bytes(data[optional:optional + 2], "little")
+    directories = optional + (96 if magic == 0x10B else 112)
+    security = directories + 4 * 8
+    if len(data) < security + 8:
+        raise PackageError(f"{path} is not a PE file")
+    return int.from_bytes(data[security + 4:security + 8], "little") != 0
+
+
+def take_published(published, build_exe, staged):
+    """Stages the published telinv.exe after checking that it is this build's file plus
+    a signature."""
+    with open(build_exe, "rb") as f:
+        ours = f.read()
+    scratch = tempfile.mkdtemp(prefix="telinv-published.")
+    try:
+        stripped = os.path.join(scratch, "unsigned.exe")
+        if has_signature(published):
+            run_tool([osslsigncode(), "remove-signature", "-in", published, "-out", stripped],
+                     "removing the published file's signature")
+        else:
+            shutil.copyfile(published, stripped)
+        with open(stripped, "rb") as f:
+            theirs = f.read()
+    finally:
+        shutil.rmtree(scratch, ignore_errors=True)
+    if theirs != ours:
+        raise PackageError(f"{published} without its signature is not this build's telinv.exe: "
+                           "the build does not reproduce it")
+    shutil.copyfile(published, staged)
+
+
 def main():
     parser = argparse.ArgumentParser(description="Makes telinv's release package.")
     parser.add_argument("--exe", required=True)
@@ -92,8 +198,32 @@ def main():
     os.makedirs(stage, exist_ok=True)
     epoch = read_epoch(args.epoch_file)
 
-    shutil.copyfile(args.exe, staged)
-    note = "telinv.exe unsigned"
+    pkcs12 = os.environ.get("TELINV_SIGN_PKCS12")
+    password = os.environ.get("TELINV_SIGN_PASSWORD")
+    timestamp_url = os.environ.get("TELINV_SIGN_TIMESTAMP_URL") or None
+    published = os.environ.get("TELINV_SIGNATURE_FROM") or None
+    signing = [v for v in SIGN_VARIABLES if os.environ.get(v) is not None]
+    if published:
+        if signing:
+            raise PackageError("TELINV_SIGNATURE_FROM takes a published signature; "
+                               "unset " + ", ".join(signing))
+        if not os.path.isfile(published):
+            raise PackageError(f"TELINV_SIGNATURE_FROM names no file: {published} "
+                               f"(a relative name counts from {os.getcwd()})")
+        take_published(published, args.exe, staged)
+        note = f"telinv.exe is the published {published}, this build's file plus its signature"
+    elif signing:
+        if not pkcs12 or password is None:
+            raise PackageError("to sign, set both TELINV_SIGN_PKCS12 and TELINV_SIGN_PASSWORD "
+                               "(an empty TELINV_SIGN_PASSWORD for a file without one); "
+                               "set now: " + ", ".join(signing))
+        sign(os.path.abspath(args.exe), staged, pkcs12, password, timestamp_url)
+        note = ("telinv.exe signed (Authenticode, SHA-256), " +
+                (f"time-stamped by {timestamp_url}" if timestamp_url else
+                 "not time-stamped: the signature counts only while the certificate is valid"))
+    else:
+        shutil.copyfile(args.exe, staged)
+        note = "telinv.exe unsigned (set TELINV_SIGN_PKCS12 and TELINV_SIGN_PASSWORD to sign it)"
     say(note)
 
     partial = zip_path + ".part"

@@ -9,6 +9,9 @@
 # - no path of the source or build tree reaches the file (-ffile-prefix-map);
 # - make-package.py writes the zip itself: fixed entry order, times, permissions, no extra
 #   fields, one compression level.
+# With TELINV_SIGN_PKCS12 and TELINV_SIGN_PASSWORD in the environment of the build, the
+# package step signs its copy of telinv.exe (Authenticode, SHA-256, osslsigncode) before
+# zipping it; the variables are read when the package is made, never stored in the cache.
 # Included from the top-level CMakeLists.txt after the telinv target.
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
@@ -70,7 +73,7 @@ set(TELINV_PACKAGE_COMMAND ${TELINV_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/make-packa
 # A build tree made when CPack made the package still has CPack's configuration, and CMake
 # reserves the name "package" for CPack while that is there.
 file(REMOVE ${PROJECT_BINARY_DIR}/CPackConfig.cmake ${PROJECT_BINARY_DIR}/CPackSourceConfig.cmake)
-# Always run, as CPack's did: the step is quick.
+# Always run: whether the package is signed depends on the environment of the build.
 add_custom_target(package
   COMMAND ${TELINV_PACKAGE_COMMAND} --out-dir ${PROJECT_BINARY_DIR}
   COMMENT "Packaging ${TELINV_PACKAGE_NAME}.zip" VERBATIM)
