@@ -1,0 +1,157 @@
+#include "file_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+
+#include "report.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace telinv_read {
+
+std::string utf8_from_utf16(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); i++) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            i++;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string utf16_from_utf8(std::string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        unsigned char b = static_cast<unsigned char>(text[i]);
+        std::size_t len = b < 0x80 ? 1 : b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3
+                        : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+        char32_t c = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+        bool ok = len > 0 && i + len <= text.size();
+        for (std::size_t k = 1; ok && k < len; k++) {
+            unsigned char t = static_cast<unsigned char>(text[i + k]);
+            ok = (t & 0xC0) == 0x80;
+            c = (c << 6) | (t & 0x3F);
+        }
+        // No overlong forms, no surrogates, nothing above U+10FFFF.
+        if (ok && ((len == 3 && c < 0x800) || (len == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
+                   (c >= 0xD800 && c <= 0xDFFF)))
+            ok = false;
+        if (!ok) {
+            out += u'\xFFFD';
+            i++;
+            continue;
+        }
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+        i += len;
+    }
+    return out;
+}
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+
+std::FILE *open_for_reading(const std::string &utf8_path)
+{
+#ifdef _WIN32
+    std::u16string wide = utf16_from_utf8(utf8_path);
+    std::wstring name(wide.begin(), wide.end());
+    return _wfopen(name.c_str(), L"rb");
+#else
+    return std::fopen(utf8_path.c_str(), "rb");
+#endif
+}
+
+} // namespace
+
+std::string read_file_bytes(const std::string &utf8_path, std::size_t limit)
+{
+    errno = 0;
+    std::unique_ptr<std::FILE, FileCloser> f(open_for_reading(utf8_path));
+    if (!f)
+        throw ReportError(std::string("can't open it: ") + std::strerror(errno));
+    std::string bytes;
+    if (std::fseek(f.get(), 0, SEEK_END) == 0) {
+        long size = std::ftell(f.get());
+        if (size > 0 && static_cast<unsigned long>(size) <= limit)
+            bytes.reserve(static_cast<std::size_t>(size) + 1);
+        std::rewind(f.get());
+    }
+    // Read in pieces up to the limit: a device or a pipe has no size to ask for.
+    const std::size_t piece = 1 << 20;
+    for (;;) {
+        std::size_t old = bytes.size();
+        std::size_t want = std::min(piece, limit + 1 - old);
+        bytes.resize(old + want);
+        std::size_t got = std::fread(&bytes[old], 1, want, f.get());
+        bytes.resize(old + got);
+        if (bytes.size() > limit)
+            throw ReportError("larger than " + std::to_string(limit >> 20) + " MiB: not a telinv report");
+        if (got < want) {
+            if (std::ferror(f.get()))
+                throw ReportError(std::string("can't read it: ") + std::strerror(errno));
+            break;
+        }
+    }
+    return bytes;
+}
+
+Output::Output(std::FILE *stream) : stream_(stream) {}
+
+Output::~Output() { flush(); }
+
+bool Output::flush()
+{
+    if (!buffer_.empty() && !failed_) {
+        if (std::fwrite(buffer_.data(), 1, buffer_.size(), stream_) != buffer_.size())
+            failed_ = true;
+    }
+    buffer_.clear();
+    if (!failed_ && std::fflush(stream_) != 0)
+        failed_ = true;
+    return !failed_;
+}
+
+void binary_stdout()
+{
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+}
+
+} // namespace telinv_read

@@ -1,0 +1,58 @@
+// Files and standard output for telinv-read: file names are UTF-8 on every system (on
+// Windows they are turned into the wide names that the C runtime opens), and standard
+// output takes the bytes as they are (no text-mode line ends on Windows).
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace telinv_read {
+
+// The whole file, at most limit bytes; throws ReportError with the reason (can't open,
+// can't read, larger than the limit).
+std::string read_file_bytes(const std::string &utf8_path, std::size_t limit);
+
+// UTF-16 and UTF-8 both ways; what does not convert becomes U+FFFD.
+std::string utf8_from_utf16(std::u16string_view text);
+std::u16string utf16_from_utf8(std::string_view text);
+
+// Buffered output to a stream, with the first write error kept.
+class Output {
+public:
+    explicit Output(std::FILE *stream);
+    ~Output();
+    Output(const Output &) = delete;
+    Output &operator=(const Output &) = delete;
+
+    void put(std::string_view text)
+    {
+        buffer_.append(text.data(), text.size());
+        if (buffer_.size() >= (1u << 20))
+            flush();
+    }
+    void put(char c)
+    {
+        buffer_ += c;
+    }
+    // To append to directly; call maybe_flush() now and then.
+    std::string &buffer() { return buffer_; }
+    void maybe_flush()
+    {
+        if (buffer_.size() >= (1u << 20))
+            flush();
+    }
+    // Writes what is buffered; false once a write has failed.
+    bool flush();
+
+private:
+    std::FILE *stream_;
+    std::string buffer_;
+    bool failed_ = false;
+};
+
+// Standard output without text-mode translation (Windows); call before writing.
+void binary_stdout();
+
+} // namespace telinv_read
