@@ -158,13 +158,12 @@ std::optional<std::string_view> banner_name(std::string_view line, bool closed =
 }
 
 // The kind of a section by its name and the kind of the section before it, in the order
-// in which telinv writes them.
+// in which telinv writes them: the banners of the files that TimeCfg entries name follow
+// pbxcfg, those of the VoIP files follow voip-files, and the error log's banner (its
+// configured name pattern, whatever it is) follows sysinfo. The names of the fixed
+// sections keep their kind anywhere else.
 SectionKind next_kind(SectionKind previous, std::string_view name)
 {
-    if ((previous == SectionKind::pbxcfg || previous == SectionKind::time_cfg) && name != "actcfg")
-        return SectionKind::time_cfg;
-    if ((previous == SectionKind::voip_files || previous == SectionKind::voip_file) && name != "pbxboot")
-        return SectionKind::voip_file;
     if (previous == SectionKind::sysinfo)
         return SectionKind::error_log;
     if (previous == SectionKind::error_log && name == "kamailio-err.txt")
@@ -182,6 +181,10 @@ SectionKind next_kind(SectionKind previous, std::string_view name)
     for (const auto &f : fixed)
         if (f.name == name)
             return f.kind;
+    if (previous == SectionKind::pbxcfg || previous == SectionKind::time_cfg)
+        return SectionKind::time_cfg;
+    if (previous == SectionKind::voip_files || previous == SectionKind::voip_file)
+        return SectionKind::voip_file;
     return SectionKind::other;
 }
 
@@ -280,9 +283,9 @@ private:
         return std::string_view(base_ + offset, size);
     }
 
-    void split_lines(std::vector<std::string_view> &physical);
+    template <class Each> void split_lines(Each each);
     bool parse_header(std::string_view line);
-    void build_sections(const std::vector<std::string_view> &physical);
+    void add_line(std::string_view line);
     void open_section(std::string_view banner, std::string_view name, bool joined);
     void parse_inventory(std::size_t section);
     std::size_t parse_listing(std::size_t section, std::size_t heading);
@@ -295,9 +298,13 @@ private:
     const char *base_;
 };
 
-void Parser::split_lines(std::vector<std::string_view> &physical)
+template <class Each> void Parser::split_lines(Each each)
 {
     const std::string &b = r_.bytes;
+    const std::size_t line_feeds = static_cast<std::size_t>(std::count(b.begin(), b.end(), '\n'));
+    if (line_feeds >= max_report_lines)
+        throw ReportError("more than " + std::to_string(max_report_lines) + " lines: not a telinv report");
+    r_.lines.reserve(line_feeds);
     const char *nl = static_cast<const char *>(std::memchr(b.data(), '\n', b.size()));
     r_.line_end = (nl && nl > b.data() && nl[-1] == '\r') || !nl ? LineEnd::crlf : LineEnd::lf;
     const bool crlf = r_.line_end == LineEnd::crlf;
@@ -316,15 +323,12 @@ void Parser::split_lines(std::vector<std::string_view> &physical)
             }
             from = at + 1; // a line feed without carriage return stays inside the line
         }
-        if (physical.size() == max_report_lines)
-            throw ReportError("more than " + std::to_string(max_report_lines) + " lines: not a telinv report");
         if (end == std::string::npos) {
-            physical.push_back(view(pos, b.size() - pos));
             r_.truncated = true;
+            each(view(pos, b.size() - pos));
             break;
         }
-        std::size_t len = end - pos - (crlf ? 1 : 0);
-        physical.push_back(view(pos, len));
+        each(view(pos, end - pos - (crlf ? 1 : 0)));
         pos = end + 1;
     }
 }
@@ -383,41 +387,34 @@ void Parser::open_section(std::string_view banner, std::string_view name, bool j
     r_.sections.push_back(s);
 }
 
-void Parser::build_sections(const std::vector<std::string_view> &physical)
+void Parser::add_line(std::string_view line)
 {
-    r_.lines.reserve(physical.size());
-    for (std::size_t i = 1; i < physical.size(); i++) {
-        std::string_view line = physical[i];
-        if (auto name = banner_name(line)) {
-            open_section(line, *name, false);
-            continue;
-        }
-        if (r_.sections.empty()) {
-            Section pre;
-            pre.kind = SectionKind::preamble;
-            r_.sections.push_back(pre);
-        }
-        SectionKind kind = r_.sections.back().kind;
-        if (may_hold_joined_banner(kind) && line.size() > 76) {
-            bool found = false;
-            for (std::size_t len = 78; len >= 76 && !found; len--) {
-                if (line.size() <= len)
-                    continue;
-                std::string_view tail = line.substr(line.size() - len);
-                auto name = banner_name(tail, true);
-                if (name && joined_banner_fits(kind, *name)) {
-                    r_.lines.push_back(span(line.substr(0, line.size() - len)));
-                    r_.sections.back().line_count++;
-                    open_section(tail, *name, true);
-                    found = true;
-                }
-            }
-            if (found)
-                continue;
-        }
-        r_.lines.push_back(span(line));
-        r_.sections.back().line_count++;
+    if (auto name = banner_name(line)) {
+        open_section(line, *name, false);
+        return;
     }
+    if (r_.sections.empty()) {
+        Section pre;
+        pre.kind = SectionKind::preamble;
+        r_.sections.push_back(pre);
+    }
+    SectionKind kind = r_.sections.back().kind;
+    if (may_hold_joined_banner(kind) && line.size() > 76) {
+        for (std::size_t len = 78; len >= 76; len--) {
+            if (line.size() <= len)
+                continue;
+            std::string_view tail = line.substr(line.size() - len);
+            auto name = banner_name(tail, true);
+            if (name && joined_banner_fits(kind, *name)) {
+                r_.lines.push_back(span(line.substr(0, line.size() - len)));
+                r_.sections.back().line_count++;
+                open_section(tail, *name, true);
+                return;
+            }
+        }
+    }
+    r_.lines.push_back(span(line));
+    r_.sections.back().line_count++;
 }
 
 // The inventory: a column heading, the files of the five groups (each group followed by
@@ -793,13 +790,19 @@ void Parser::run()
     if (b.size() >= 2 && ((b[0] == '\xFF' && b[1] == '\xFE') || (b[0] == '\xFE' && b[1] == '\xFF')))
         throw ReportError("UTF-16 text (saved as Unicode by an editor?); telinv writes the ANSI code "
                           "page: save it as ANSI again, or read the original report");
-    std::vector<std::string_view> physical;
-    split_lines(physical);
-    r_.header_line = span(physical[0]);
-    if (!parse_header(physical[0]))
-        throw ReportError("not a telinv report: its first line is not a header \"NAME(VERSION) at TIME\"");
-    build_sections(physical);
-    physical = std::vector<std::string_view>();
+    bool first = true;
+    split_lines([&](std::string_view line) {
+        if (first) {
+            // Whether the file is a report at all shows in its first line; a report cut
+            // off inside it is read as far as it goes.
+            first = false;
+            r_.header_line = span(line);
+            if (!parse_header(line))
+                throw ReportError("not a telinv report: its first line is not a header \"NAME(VERSION) at TIME\"");
+            return;
+        }
+        add_line(line);
+    });
 
     bool has_inventory = false;
     for (std::size_t i = 0; i < r_.sections.size(); i++) {
