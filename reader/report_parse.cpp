@@ -647,7 +647,6 @@ void Parser::parse_sysinfo(std::size_t section)
     Sysinfo &si = r_.sysinfo;
     si.present = true;
     const std::size_t n = r_.content_count(section);
-    std::optional<Span> service_pack_line;
     for (std::size_t i = 0; i < n;) {
         std::string_view line = r_.line(s.first_line + i);
         i++;
