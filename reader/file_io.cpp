@@ -147,6 +147,86 @@ bool Output::flush()
     return !failed_;
 }
 
+std::FILE *open_for_writing(const std::string &utf8_path)
+{
+#ifdef _WIN32
+    std::u16string wide = utf16_from_utf8(utf8_path);
+    std::wstring name(wide.begin(), wide.end());
+    return _wfopen(name.c_str(), L"wb");
+#else
+    return std::fopen(utf8_path.c_str(), "wb");
+#endif
+}
+
+#ifdef _WIN32
+namespace {
+
+std::wstring wide_of(const std::string &utf8)
+{
+    std::u16string w = utf16_from_utf8(utf8);
+    return std::wstring(w.begin(), w.end());
+}
+
+std::string utf8_of(const wchar_t *wide)
+{
+    std::u16string w;
+    for (; *wide; wide++)
+        w += static_cast<char16_t>(*wide);
+    return utf8_from_utf16(w);
+}
+
+} // namespace
+#endif
+
+std::vector<std::string> expand_wildcards(const std::string &utf8_arg)
+{
+#ifdef _WIN32
+    if (utf8_arg.find_first_of("*?") == std::string::npos)
+        return {utf8_arg};
+    // The path's parts, each with the separator behind it.
+    std::vector<std::pair<std::string, std::string>> parts;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= utf8_arg.size(); i++) {
+        if (i == utf8_arg.size() || utf8_arg[i] == '\\' || utf8_arg[i] == '/') {
+            parts.emplace_back(utf8_arg.substr(start, i - start), i < utf8_arg.size() ? utf8_arg.substr(i, 1) : "");
+            start = i + 1;
+        }
+    }
+    std::vector<std::string> found = {""};
+    for (std::size_t p = 0; p < parts.size(); p++) {
+        const auto &[part, separator] = parts[p];
+        const bool last = p + 1 == parts.size();
+        std::vector<std::string> next;
+        for (const std::string &prefix : found) {
+            if (part.find_first_of("*?") == std::string::npos) {
+                next.push_back(prefix + part + separator);
+                continue;
+            }
+            struct _wfinddata64_t data;
+            intptr_t h = _wfindfirst64(wide_of(prefix + part).c_str(), &data);
+            if (h == -1)
+                continue;
+            do {
+                std::string name = utf8_of(data.name);
+                if (name == "." || name == "..")
+                    continue;
+                if (!last && !(data.attrib & _A_SUBDIR))
+                    continue;
+                next.push_back(prefix + name + separator);
+            } while (_wfindnext64(h, &data) == 0);
+            _findclose(h);
+        }
+        found.swap(next);
+    }
+    if (found.empty())
+        return {utf8_arg};
+    std::sort(found.begin(), found.end());
+    return found;
+#else
+    return {utf8_arg};
+#endif
+}
+
 void binary_stdout()
 {
 #ifdef _WIN32

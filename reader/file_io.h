@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace telinv_read {
 
@@ -54,5 +55,14 @@ private:
 
 // Standard output without text-mode translation (Windows); call before writing.
 void binary_stdout();
+
+// A file to write (its name in UTF-8), created or emptied; null on failure (errno).
+std::FILE *open_for_writing(const std::string &utf8_path);
+
+// The names that a command-line argument with * or ? stands for, sorted; the argument
+// itself when it has none or matches nothing. The Windows shells leave wildcards to the
+// program, in every part of a path ("reports\*\telinv.txt"); elsewhere the shell has
+// expanded them already and the argument is taken as it is.
+std::vector<std::string> expand_wildcards(const std::string &utf8_arg);
 
 } // namespace telinv_read

@@ -1,5 +1,6 @@
 // telinv-read: the support side. Reads telinv reports and gives their model as JSON,
 // what changed between two of them, a CSV table of many, or a summary of one.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -38,10 +39,13 @@ const char usage[] =
     "\n"
     "  --codepage N   the ANSI code page of the host that wrote the reports (default 1252):\n"
     "                 %s\n"
+    "  -o, --output FILE   write to FILE instead of standard output (its bytes as they are,\n"
+    "                 also where a shell would re-encode what a program writes)\n"
     "  -h, --help     this text\n"
     "\n"
     "Every output is UTF-8. Exit code 2 on a wrong command line or a report that can't be\n"
-    "read (the reason on standard error).\n";
+    "read (the reason on standard error). On Windows, * and ? in a report's name are\n"
+    "expanded in every part of the path (reports\\*\\telinv.txt).\n";
 
 int fail(const std::string &message)
 {
@@ -68,9 +72,9 @@ int finish(Output &out)
     return -1;
 }
 
-int run_json(const std::vector<std::string> &files, const Codepage &cp)
+int run_json(std::FILE *stream, const std::vector<std::string> &files, const Codepage &cp)
 {
-    Output out(stdout);
+    Output out(stream);
     int status = 0;
     if (files.size() == 1) {
         try {
@@ -103,7 +107,8 @@ int run_json(const std::vector<std::string> &files, const Codepage &cp)
     return rc >= 0 ? rc : status;
 }
 
-int run_diff(const std::vector<std::string> &files, const Codepage &cp, const DiffOptions &options, bool json)
+int run_diff(std::FILE *stream, const std::vector<std::string> &files, const Codepage &cp, const DiffOptions &options,
+             bool json)
 {
     Report a, b;
     try {
@@ -119,7 +124,7 @@ int run_diff(const std::vector<std::string> &files, const Codepage &cp, const Di
     a.file = shown(a.file);
     b.file = shown(b.file);
     Json d = diff_reports(a, b, cp, options);
-    Output out(stdout);
+    Output out(stream);
     if (json)
         out.put(dump_indented(d, 0) + "\n");
     else
@@ -128,7 +133,7 @@ int run_diff(const std::vector<std::string> &files, const Codepage &cp, const Di
     return rc >= 0 ? rc : d["changed"].get<bool>() ? 1 : 0;
 }
 
-int run_table(const std::vector<std::string> &files, const Codepage &cp)
+int run_table(std::FILE *stream, const std::vector<std::string> &files, const Codepage &cp)
 {
     std::vector<TableRow> rows;
     int status = 0;
@@ -143,13 +148,13 @@ int run_table(const std::vector<std::string> &files, const Codepage &cp)
             status = 1;
         }
     }
-    Output out(stdout);
+    Output out(stream);
     out.put(csv_table(rows));
     int rc = finish(out);
     return rc >= 0 ? rc : status;
 }
 
-int run_summary(const std::string &file, const Codepage &cp)
+int run_summary(std::FILE *stream, const std::string &file, const Codepage &cp)
 {
     Report r;
     try {
@@ -158,7 +163,7 @@ int run_summary(const std::string &file, const Codepage &cp)
         return fail(shown(file) + ": " + e.what());
     }
     r.file = shown(r.file);
-    Output out(stdout);
+    Output out(stream);
     out.put(summary_text(r, cp));
     int rc = finish(out);
     return rc >= 0 ? rc : 0;
@@ -168,6 +173,7 @@ int run(const std::vector<std::string> &args)
 {
     int page = Codepage::default_page;
     bool all = false, json = false, options_done = false;
+    std::string output;
     std::vector<std::string> positional;
     for (std::size_t i = 0; i < args.size(); i++) {
         const std::string &a = args[i];
@@ -182,6 +188,12 @@ int run(const std::vector<std::string> &args)
             all = true;
         } else if (a == "--json") {
             json = true;
+        } else if (a == "-o" || a == "--output") {
+            if (i + 1 == args.size())
+                return usage_error(a + " needs a file name");
+            output = args[++i];
+        } else if (a.compare(0, 9, "--output=") == 0) {
+            output = a.substr(9);
         } else if (a == "--codepage" || a.compare(0, 11, "--codepage=") == 0) {
             std::string value;
             if (a == "--codepage") {
@@ -204,33 +216,49 @@ int run(const std::vector<std::string> &args)
         return usage_error("no command given");
     const std::string command = positional[0];
     positional.erase(positional.begin());
+    std::vector<std::string> reports;
+    for (const std::string &p : positional)
+        for (std::string &name : expand_wildcards(p))
+            reports.push_back(std::move(name));
+    positional.swap(reports);
     if ((all || json) && command != "diff")
         return usage_error(std::string(all ? "--all" : "--json") + " is an option of diff only");
     const Codepage cp = *Codepage::find(page);
-    binary_stdout();
-    if (command == "json") {
-        if (positional.empty())
-            return usage_error("json: no report given");
-        return run_json(positional, cp);
+    if (command == "json" && positional.empty())
+        return usage_error("json: no report given");
+    if (command == "diff" && positional.size() != 2)
+        return usage_error("diff: two reports are needed, OLD and NEW");
+    if (command == "table" && positional.empty())
+        return usage_error("table: no report given");
+    if (command == "summary" && positional.size() != 1)
+        return usage_error("summary: one report is needed");
+    if (command != "json" && command != "diff" && command != "table" && command != "summary")
+        return usage_error("unknown command '" + shown(command) + "'");
+
+    std::FILE *stream = stdout;
+    if (output.empty()) {
+        binary_stdout();
+    } else {
+        errno = 0;
+        stream = open_for_writing(output);
+        if (!stream)
+            return fail("can't create " + shown(output) + ": " + std::strerror(errno));
     }
-    if (command == "diff") {
-        if (positional.size() != 2)
-            return usage_error("diff: two reports are needed, OLD and NEW");
+    int rc;
+    if (command == "json") {
+        rc = run_json(stream, positional, cp);
+    } else if (command == "diff") {
         DiffOptions options;
         options.all = all;
-        return run_diff(positional, cp, options, json);
+        rc = run_diff(stream, positional, cp, options, json);
+    } else if (command == "table") {
+        rc = run_table(stream, positional, cp);
+    } else {
+        rc = run_summary(stream, positional[0], cp);
     }
-    if (command == "table") {
-        if (positional.empty())
-            return usage_error("table: no report given");
-        return run_table(positional, cp);
-    }
-    if (command == "summary") {
-        if (positional.size() != 1)
-            return usage_error("summary: one report is needed");
-        return run_summary(positional[0], cp);
-    }
-    return usage_error("unknown command '" + shown(command) + "'");
+    if (stream != stdout && std::fclose(stream) != 0 && rc != 2)
+        return fail("can't write " + shown(output));
+    return rc;
 }
 
 int guarded(const std::vector<std::string> &args)
