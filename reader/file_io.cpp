@@ -106,20 +106,23 @@ std::string read_file_bytes(const std::string &utf8_path, std::size_t limit)
     if (!f)
         throw ReportError(std::string("can't open it: ") + std::strerror(errno));
     std::string bytes;
+    // A file whose size is known is read in one piece, into a buffer of that size; the
+    // rest (a file that grew meanwhile, a device or a pipe, which have no size to ask
+    // for) in pieces, up to the limit.
     if (std::fseek(f.get(), 0, SEEK_END) == 0) {
         long size = std::ftell(f.get());
-        if (size > 0 && static_cast<unsigned long>(size) <= limit)
-            bytes.reserve(static_cast<std::size_t>(size) + 1);
         std::rewind(f.get());
+        if (size > 0 && static_cast<unsigned long>(size) <= limit) {
+            bytes.resize(static_cast<std::size_t>(size));
+            bytes.resize(std::fread(&bytes[0], 1, bytes.size(), f.get()));
+        }
     }
-    // Read in pieces up to the limit: a device or a pipe has no size to ask for.
-    const std::size_t piece = 1 << 20;
+    const std::size_t piece = 1 << 16;
     for (;;) {
-        std::size_t old = bytes.size();
-        std::size_t want = std::min(piece, limit + 1 - old);
-        bytes.resize(old + want);
-        std::size_t got = std::fread(&bytes[old], 1, want, f.get());
-        bytes.resize(old + got);
+        char buf[piece];
+        std::size_t want = std::min(piece, limit + 1 - bytes.size());
+        std::size_t got = std::fread(buf, 1, want, f.get());
+        bytes.append(buf, got);
         if (bytes.size() > limit)
             throw ReportError("larger than " + std::to_string(limit >> 20) + " MiB: not a telinv report");
         if (got < want) {

@@ -30,8 +30,7 @@ public:
     void put(std::string_view text)
     {
         buffer_.append(text.data(), text.size());
-        if (buffer_.size() >= (1u << 20))
-            flush();
+        maybe_flush();
     }
     void put(char c)
     {
@@ -41,7 +40,7 @@ public:
     std::string &buffer() { return buffer_; }
     void maybe_flush()
     {
-        if (buffer_.size() >= (1u << 20))
+        if (buffer_.size() >= (1u << 16))
             flush();
     }
     // Writes what is buffered; false once a write has failed.

@@ -84,8 +84,7 @@ struct InventoryEntry {
 struct ListingEntry {
     std::size_t line = 0;
     Span name;
-    Span date;            // "dd-mm-yyyy hh:mm:ss" as written
-    std::string iso_date; // the same as ISO 8601, or empty
+    Span date; // "dd-mm-yyyy hh:mm:ss" as written
     std::int64_t bytes = 0;
 };
 
@@ -190,6 +189,9 @@ Report parse_report(std::string bytes, std::string file);
 
 // Reads the file (its name in UTF-8) and parses it; throws ReportError.
 Report read_report(const std::string &path);
+
+// A listing's date ("dd-mm-yyyy hh:mm:ss") as ISO 8601, or empty when it is no date.
+std::string iso_of_listing_date(std::string_view date);
 
 // Parses a number as the report writes it: an optional '-' and decimal digits.
 std::optional<std::int64_t> parse_integer(std::string_view text);

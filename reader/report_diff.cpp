@@ -15,13 +15,14 @@ namespace {
 
 // ---- line diff -------------------------------------------------------------------
 
+enum class Op : char { common = ' ', del = '-', add = '+' };
+
+// A line as dtl compares it: by hash first, then by its bytes.
 struct HashedLine {
     std::size_t hash = 0;
     std::string_view text;
     bool operator==(const HashedLine &other) const { return hash == other.hash && text == other.text; }
 };
-
-enum class Op : char { common = ' ', del = '-', add = '+' };
 
 // dtl's search costs about (N + M) times the number of deletions; a piece is given to it
 // when (N + M) * min(N, M) stays within the piece budget, and all pieces together within
@@ -31,22 +32,14 @@ constexpr double total_budget = 4e8;
 
 class LineDiffer {
 public:
-    LineDiffer(const std::vector<std::string_view> &a, const std::vector<std::string_view> &b) : a_(a), b_(b)
-    {
-        std::hash<std::string_view> h;
-        ha_.reserve(a.size());
-        hb_.reserve(b.size());
-        for (auto s : a)
-            ha_.push_back(HashedLine{h(s), s});
-        for (auto s : b)
-            hb_.push_back(HashedLine{h(s), s});
-    }
+    LineDiffer(const std::vector<std::string_view> &a, const std::vector<std::string_view> &b) : a_(a), b_(b) {}
 
-    // The edit script: for each step, what it does.
+    // The edit script: what each step does.
     std::vector<Op> run()
     {
+        ops_.reserve(std::max(a_.size(), b_.size()) + 16);
         piece(0, a_.size(), 0, b_.size(), true);
-        return ops_;
+        return std::move(ops_);
     }
     bool coarse() const { return coarse_; }
 
@@ -57,13 +50,13 @@ private:
     {
         // Common lines at both ends.
         std::size_t head = 0;
-        while (a0 + head < a1 && b0 + head < b1 && ha_[a0 + head] == hb_[b0 + head])
+        while (a0 + head < a1 && b0 + head < b1 && a_[a0 + head] == b_[b0 + head])
             head++;
         emit(Op::common, head);
         a0 += head;
         b0 += head;
         std::size_t tail = 0;
-        while (a1 - tail > a0 && b1 - tail > b0 && ha_[a1 - tail - 1] == hb_[b1 - tail - 1])
+        while (a1 - tail > a0 && b1 - tail > b0 && a_[a1 - tail - 1] == b_[b1 - tail - 1])
             tail++;
         a1 -= tail;
         b1 -= tail;
@@ -89,31 +82,35 @@ private:
 
     // The lines that occur once in each side's piece, in an order both sides share (the
     // longest increasing run of their positions), are taken as common; the pieces between
-    // them are compared on their own.
+    // them are compared on their own. Lines are found by sorting their hashes.
     void by_unique_lines(std::size_t a0, std::size_t a1, std::size_t b0, std::size_t b1)
     {
-        struct Count {
-            std::size_t in_a = 0, in_b = 0, pos_a = 0, pos_b = 0;
+        struct Key {
+            std::size_t hash;
+            std::size_t pos; // in b when the top bit is set
         };
-        std::unordered_map<std::string_view, Count> counts;
-        counts.reserve((a1 - a0) + (b1 - b0));
-        for (std::size_t i = a0; i < a1; i++) {
-            Count &c = counts[a_[i]];
-            c.in_a++;
-            c.pos_a = i;
+        const std::size_t in_b = std::size_t(1) << (sizeof(std::size_t) * 8 - 1);
+        std::hash<std::string_view> h;
+        std::vector<Key> keys;
+        keys.reserve((a1 - a0) + (b1 - b0));
+        for (std::size_t i = a0; i < a1; i++)
+            keys.push_back({h(a_[i]), i});
+        for (std::size_t j = b0; j < b1; j++)
+            keys.push_back({h(b_[j]), j | in_b});
+        std::sort(keys.begin(), keys.end(),
+                  [](const Key &x, const Key &y) { return x.hash != y.hash ? x.hash < y.hash : x.pos < y.pos; });
+        std::vector<std::pair<std::size_t, std::size_t>> pairs; // (position in a, in b)
+        for (std::size_t k = 0; k < keys.size();) {
+            std::size_t e = k;
+            while (e < keys.size() && keys[e].hash == keys[k].hash)
+                e++;
+            if (e - k == 2 && !(keys[k].pos & in_b) && (keys[k + 1].pos & in_b) &&
+                a_[keys[k].pos] == b_[keys[k + 1].pos & ~in_b])
+                pairs.emplace_back(keys[k].pos, keys[k + 1].pos & ~in_b);
+            k = e;
         }
-        for (std::size_t j = b0; j < b1; j++) {
-            Count &c = counts[b_[j]];
-            c.in_b++;
-            c.pos_b = j;
-        }
-        std::vector<std::pair<std::size_t, std::size_t>> pairs; // (pos in a, pos in b), by a
-        for (std::size_t i = a0; i < a1; i++) {
-            const Count &c = counts[a_[i]];
-            if (c.in_a == 1 && c.in_b == 1)
-                pairs.emplace_back(i, c.pos_b);
-        }
-        counts = {};
+        keys = std::vector<Key>();
+        std::sort(pairs.begin(), pairs.end());
         // Longest increasing subsequence of the b positions (patience sorting).
         std::vector<std::size_t> tails, tail_index, previous(pairs.size(), SIZE_MAX);
         for (std::size_t k = 0; k < pairs.size(); k++) {
@@ -133,6 +130,8 @@ private:
         for (std::size_t k = tail_index.empty() ? SIZE_MAX : tail_index.back(); k != SIZE_MAX; k = previous[k])
             anchors.push_back(pairs[k]);
         std::reverse(anchors.begin(), anchors.end());
+        pairs = {};
+        tails = tail_index = previous = {};
         std::size_t ia = a0, ib = b0;
         for (auto [pa, pb] : anchors) {
             piece(ia, pa, ib, pb, false);
@@ -145,8 +144,14 @@ private:
 
     void search(std::size_t a0, std::size_t a1, std::size_t b0, std::size_t b1)
     {
-        std::vector<HashedLine> a(ha_.begin() + static_cast<std::ptrdiff_t>(a0), ha_.begin() + static_cast<std::ptrdiff_t>(a1));
-        std::vector<HashedLine> b(hb_.begin() + static_cast<std::ptrdiff_t>(b0), hb_.begin() + static_cast<std::ptrdiff_t>(b1));
+        std::hash<std::string_view> h;
+        std::vector<HashedLine> a, b;
+        a.reserve(a1 - a0);
+        b.reserve(b1 - b0);
+        for (std::size_t i = a0; i < a1; i++)
+            a.push_back(HashedLine{h(a_[i]), a_[i]});
+        for (std::size_t j = b0; j < b1; j++)
+            b.push_back(HashedLine{h(b_[j]), b_[j]});
         dtl::Diff<HashedLine, std::vector<HashedLine>> d(a, b);
         d.compose();
         for (const auto &step : d.getSes().getSequence()) {
@@ -160,7 +165,6 @@ private:
     }
 
     const std::vector<std::string_view> &a_, &b_;
-    std::vector<HashedLine> ha_, hb_;
     std::vector<Op> ops_;
     double spent_ = 0;
     bool coarse_ = false;
@@ -175,68 +179,62 @@ LineDiff diff_lines(const std::vector<std::string_view> &a, const std::vector<st
     LineDiff result;
     result.coarse = differ.coarse();
 
-    // Steps with their positions; in each run of changes the removed lines come first.
-    struct Step {
-        Op op;
-        std::size_t ia, ib; // positions before the step
-    };
-    std::vector<Step> steps;
-    steps.reserve(ops.size());
-    std::size_t ia = 0, ib = 0;
+    // In each run of changes the removed lines come first, as diff -u shows them.
     for (std::size_t k = 0; k < ops.size();) {
         if (ops[k] == Op::common) {
-            steps.push_back({Op::common, ia++, ib++});
             k++;
             continue;
         }
-        std::size_t end = k;
-        while (end < ops.size() && ops[end] != Op::common)
-            end++;
-        for (std::size_t m = k; m < end; m++)
-            if (ops[m] == Op::del)
-                steps.push_back({Op::del, ia++, ib});
-        for (std::size_t m = k; m < end; m++)
-            if (ops[m] == Op::add)
-                steps.push_back({Op::add, ia, ib++});
+        std::size_t end = k, dels = 0;
+        for (; end < ops.size() && ops[end] != Op::common; end++)
+            dels += ops[end] == Op::del;
+        std::fill(ops.begin() + static_cast<std::ptrdiff_t>(k), ops.begin() + static_cast<std::ptrdiff_t>(k + dels), Op::del);
+        std::fill(ops.begin() + static_cast<std::ptrdiff_t>(k + dels), ops.begin() + static_cast<std::ptrdiff_t>(end), Op::add);
         k = end;
     }
 
     // Hunks: each change with `context` common lines around it; changes closer than twice
     // that share a hunk.
     const std::size_t ctx = static_cast<std::size_t>(std::max(0, context));
-    std::size_t k = 0;
-    while (k < steps.size()) {
-        while (k < steps.size() && steps[k].op == Op::common)
-            k++;
-        if (k == steps.size())
+    const std::size_t n = ops.size();
+    std::size_t k = 0, ia = 0, ib = 0, commons_before = 0;
+    auto step = [&](std::size_t at, std::size_t &pa, std::size_t &pb) {
+        pa += ops[at] != Op::add;
+        pb += ops[at] != Op::del;
+    };
+    while (k < n) {
+        while (k < n && ops[k] == Op::common) {
+            k++, ia++, ib++;
+            commons_before++;
+        }
+        if (k == n)
             break;
-        std::size_t start = k >= ctx ? k - ctx : 0;
-        while (start < k && steps[start].op != Op::common)
-            start++;
-        std::size_t end = k;
+        std::size_t back = std::min(ctx, commons_before);
+        std::size_t start = k - back, sa = ia - back, sb = ib - back;
+        std::size_t end = k, ea = ia, eb = ib;
         for (;;) {
-            while (end < steps.size() && steps[end].op != Op::common)
-                end++;
+            while (end < n && ops[end] != Op::common)
+                step(end++, ea, eb);
             std::size_t run = 0;
-            while (end + run < steps.size() && steps[end + run].op == Op::common)
+            while (end + run < n && ops[end + run] == Op::common)
                 run++;
-            if (end + run < steps.size() && run <= 2 * ctx) {
-                end += run;
+            if (end + run < n && run <= 2 * ctx) {
+                end += run, ea += run, eb += run;
                 continue;
             }
-            end += std::min(run, ctx);
+            std::size_t take = std::min(run, ctx);
+            end += take, ea += take, eb += take;
             break;
         }
         Hunk h;
-        h.old_start = steps[start].ia + 1;
-        h.new_start = steps[start].ib + 1;
+        h.old_start = sa + 1;
+        h.new_start = sb + 1;
+        h.old_count = ea - sa;
+        h.new_count = eb - sb;
+        std::size_t pa = sa, pb = sb;
         for (std::size_t m = start; m < end; m++) {
-            const Step &s = steps[m];
-            if (s.op != Op::add)
-                h.old_count++;
-            if (s.op != Op::del)
-                h.new_count++;
-            h.lines.emplace_back(static_cast<char>(s.op), s.op == Op::add ? b[s.ib] : a[s.ia]);
+            h.lines.emplace_back(static_cast<char>(ops[m]), ops[m] == Op::add ? b[pb] : a[pa]);
+            step(m, pa, pb);
         }
         // As diff -u has it: an empty side starts at the line before.
         if (h.old_count == 0)
@@ -244,7 +242,8 @@ LineDiff diff_lines(const std::vector<std::string_view> &a, const std::vector<st
         if (h.new_count == 0)
             h.new_start--;
         result.hunks.push_back(std::move(h));
-        k = end;
+        k = end, ia = ea, ib = eb;
+        commons_before = 0;
     }
     return result;
 }

@@ -314,7 +314,8 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
             Json j;
             j["name"] = cp.decode(r.text(e.name));
             j["date"] = cp.decode(r.text(e.date));
-            j["iso_date"] = e.iso_date.empty() ? Json(nullptr) : Json(e.iso_date);
+            std::string iso = iso_of_listing_date(r.text(e.date));
+            j["iso_date"] = iso.empty() ? Json(nullptr) : Json(iso);
             j["bytes"] = e.bytes;
             return j;
         });

@@ -490,7 +490,7 @@ std::optional<std::string_view> listing_heading(std::string_view line)
 // A listing's line: "%-44s %.2d-%.2d-%d %.2d:%.2d:%.2d %11d", the name, the date and
 // time of the last change, the size; read from the right, as names may hold blanks.
 bool parse_listing_line(std::string_view line, std::string_view &name, std::string_view &date,
-                        std::string &iso_date, std::int64_t &bytes)
+                        std::int64_t &bytes)
 {
     std::size_t end = line.size();
     std::size_t p = end;
@@ -526,9 +526,6 @@ bool parse_listing_line(std::string_view line, std::string_view &name, std::stri
     if (name.empty())
         return false;
     date = line.substr(start, q - start);
-    auto year = parse_integer(line.substr(r, year_end - r));
-    iso_date = (day >= 1 && month >= 1 && year && *year <= 9999)
-                   ? iso(static_cast<int>(*year), month, day, hms) : std::string();
     bytes = *number;
     return true;
 }
@@ -581,7 +578,7 @@ std::size_t Parser::parse_listing(std::size_t section, std::size_t heading)
     for (; i < count; i++) {
         ListingEntry e;
         std::string_view name, date;
-        if (!parse_listing_line(r_.line(s.first_line + i), name, date, e.iso_date, e.bytes))
+        if (!parse_listing_line(r_.line(s.first_line + i), name, date, e.bytes))
             break;
         e.line = s.first_line + i;
         e.name = span(name);
@@ -838,6 +835,20 @@ void Parser::run()
 }
 
 } // namespace
+
+std::string iso_of_listing_date(std::string_view date)
+{
+    int day, month;
+    std::size_t blank = date.find(' ');
+    if (blank == std::string_view::npos || blank < 7 || date[2] != '-' || date[5] != '-' ||
+        !two_digits(date, 0, 31, &day) || !two_digits(date, 3, 12, &month) || day < 1 || month < 1 ||
+        !valid_hms(date.substr(blank + 1)))
+        return "";
+    auto year = parse_integer(date.substr(6, blank - 6));
+    if (!year || *year < 0 || *year > 9999)
+        return "";
+    return iso(static_cast<int>(*year), month, day, date.substr(blank + 1));
+}
 
 Report parse_report(std::string bytes, std::string file)
 {

@@ -197,7 +197,8 @@ TEST(ReaderListings, NamesDatesAndSizes)
     ASSERT_EQ(l.entries.size(), 3u);
     EXPECT_EQ(r.text(l.entries[0].name), "kamailio.core");
     EXPECT_EQ(r.text(l.entries[0].date), "07-03-2025 09:05:01");
-    EXPECT_EQ(l.entries[0].iso_date, "2025-03-07T09:05:01");
+    EXPECT_EQ(iso_of_listing_date(r.text(l.entries[0].date)), "2025-03-07T09:05:01");
+    EXPECT_EQ(iso_of_listing_date("00-13-2025 09:05:01"), "");
     EXPECT_EQ(l.entries[0].bytes, 3221225472LL);
     EXPECT_EQ(r.text(l.entries[1].name), long_name);
     EXPECT_EQ(l.entries[1].bytes, -2);
