@@ -1,13 +1,21 @@
 #include "report_json.h"
 
+#include <algorithm>
+
 #include "text.h"
 
 namespace telinv_read {
 
 void append_json_string(std::string &out, std::string_view utf8)
 {
-    static const char hex[] = "0123456789abcdef";
     out += '"';
+    append_json_escaped(out, utf8);
+    out += '"';
+}
+
+void append_json_escaped(std::string &out, std::string_view utf8)
+{
+    static const char hex[] = "0123456789abcdef";
     std::size_t i = 0;
     const std::size_t n = utf8.size();
     while (i < n) {
@@ -36,7 +44,6 @@ void append_json_string(std::string &out, std::string_view utf8)
             out += hex[c & 15];
         }
     }
-    out += '"';
 }
 
 std::string dump(const Json &value)
@@ -215,11 +222,32 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
         b += name;
         b += "\": ";
     };
-    // A span of the report as a JSON string, decoded on the way.
+    // A span of the report as a JSON string, decoded on the way, a piece at a time, so
+    // that a line of any length costs no more memory than a piece of it.
     auto bytes_string = [&](Span s) {
-        scratch.clear();
-        cp.decode(r.text(s), scratch);
-        append_json_string(b, scratch);
+        std::string_view text = r.text(s);
+        if (text.size() <= 65536) {
+            scratch.clear();
+            cp.decode(text, scratch);
+            append_json_string(b, scratch);
+            return;
+        }
+        b += '"';
+        for (std::size_t at = 0; at < text.size();) {
+            std::size_t end = std::min(text.size(), at + 65536);
+            // Never between the bytes of a UTF-8 character: back over up to three
+            // continuation bytes (a valid sequence has no more).
+            for (int back = 0; cp.is_utf8() && end < text.size() && back < 3 &&
+                               (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80;
+                 back++)
+                end--;
+            scratch.clear();
+            cp.decode(text.substr(at, end - at), scratch);
+            append_json_escaped(b, scratch);
+            out.maybe_flush();
+            at = end;
+        }
+        b += '"';
     };
 
     b += "{\n";

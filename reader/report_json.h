@@ -16,8 +16,9 @@ namespace telinv_read {
 
 using Json = nlohmann::ordered_json;
 
-// Appends a UTF-8 text as a JSON string, quotes included.
+// Appends a UTF-8 text as a JSON string, quotes included; or only its escaped characters.
 void append_json_string(std::string &out, std::string_view utf8);
+void append_json_escaped(std::string &out, std::string_view utf8);
 
 // A value's JSON text: compact, invalid UTF-8 replaced (no exception).
 std::string dump(const Json &value);

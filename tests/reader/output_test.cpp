@@ -89,6 +89,11 @@ TEST(ReaderJson, TheBytesComeBackInEveryCodePage)
     std::string report = "telinv.exe(1\x81) at x\r\n" + banner("pbxcfg") + "\r\n" + every + "\r\nend" +
                          banner("actcfg") + "\r\n\xEF\xBF\xBD\xC3\xA4 cut";
     std::string lf = join(full_report(5), "\n");
+    // A line longer than the pieces it is decoded in, with characters across their bounds.
+    std::string long_line;
+    while (long_line.size() < 140000)
+        long_line += "\xE2\x82\xAC\xC3\xA4x\x81\xF0\x9F\x98\x80";
+    std::string long_report = "telinv.exe(1) at x\r\n" + banner("pbxcards") + "\r\n" + long_line + "\r\n";
     for (int page : {437, 850, 866, 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 65001}) {
         const Codepage cp = *Codepage::find(page);
         for (const std::string &bytes : {report, lf}) {
@@ -97,6 +102,8 @@ TEST(ReaderJson, TheBytesComeBackInEveryCodePage)
             EXPECT_EQ(rebuild(j), bytes) << page;
         }
     }
+    for (int page : {1252, 65001})
+        EXPECT_EQ(rebuild(json_of(parse(long_report), *Codepage::find(page))), long_report) << page;
 }
 
 TEST(ReaderJson, TypedViewsAsTheSchemaNamesThem)
