@@ -1,0 +1,116 @@
+// Fuzzes telinv-read's report reader: any bytes are read into the model or refused with
+// a ReportError, never a fault. A report that is read gives its bytes back from the
+// model, and from its JSON (decoded into the code page's UTF-8 and encoded back with the
+// replaced bytes), in every code page; it is unchanged against itself, and the diff,
+// table row and summary of it and of a changed copy are made without a fault.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "codepage.h"
+#include "report.h"
+#include "report_diff.h"
+#include "report_json.h"
+#include "report_summary.h"
+#include "report_table.h"
+
+using namespace telinv_read;
+
+namespace {
+
+std::string json_text(const Report &r, const Codepage &cp)
+{
+    char *buf = nullptr;
+    size_t len = 0;
+    std::FILE *f = open_memstream(&buf, &len);
+    if (!f)
+        std::abort();
+    {
+        Output out(f);
+        write_report_json(out, r, cp, 0);
+        if (!out.flush())
+            std::abort();
+    }
+    std::fclose(f);
+    std::string text(buf, len);
+    std::free(buf);
+    return text;
+}
+
+// The bytes made again from the JSON, as its schema says.
+std::string rebuild(const Json &j, const Codepage &cp)
+{
+    std::vector<std::string> replaced;
+    for (const Json &h : j["replaced"]) {
+        std::string hex = h.get<std::string>(), bytes;
+        for (size_t i = 0; i + 1 < hex.size(); i += 2)
+            bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        replaced.push_back(bytes);
+    }
+    std::vector<std::string_view> views(replaced.begin(), replaced.end());
+    std::vector<std::pair<std::string, bool>> pieces = {{j["header"]["line"].get<std::string>(), false}};
+    for (const Json &s : j["sections"]) {
+        if (!s["banner"].is_null()) {
+            if (s["joined"].get<bool>())
+                pieces.back().second = true;
+            pieces.emplace_back(s["banner"].get<std::string>(), false);
+        }
+        for (const Json &l : s["lines"])
+            pieces.emplace_back(l.get<std::string>(), false);
+    }
+    const std::string end = j["line_end"] == "CRLF" ? "\r\n" : "\n";
+    std::string out;
+    size_t next = 0;
+    for (size_t i = 0; i < pieces.size(); i++) {
+        if (!cp.encode(pieces[i].first, out, views.data(), views.size(), &next))
+            std::abort();
+        if (!(i + 1 == pieces.size() && j["truncated"].get<bool>()) && !pieces[i].second)
+            out += end;
+    }
+    if (next != views.size())
+        std::abort();
+    return out;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const int pages[] = {1252, 65001, 437, 850, 866, 874, 1250, 1251, 1253, 1254, 1255, 1256, 1257, 1258};
+    const Codepage cp = *Codepage::find(pages[size % (sizeof pages / sizeof pages[0])]);
+    const std::string bytes(reinterpret_cast<const char *>(data), size);
+    Report r;
+    try {
+        r = parse_report(bytes, "fuzz.txt");
+    } catch (const ReportError &) {
+        return 0;
+    }
+    if (r.rebuild() != bytes)
+        std::abort();
+    Json j = Json::parse(json_text(r, cp)); // throws (a fault) on invalid JSON
+    if (rebuild(j, cp) != bytes)
+        std::abort();
+
+    DiffOptions all;
+    all.all = true;
+    if (diff_reports(r, r, cp, all)["changed"].get<bool>())
+        std::abort();
+    summary_text(r, cp);
+    csv_table({table_row(r, cp)});
+    // A changed copy: its second half reversed in blocks of lines.
+    const size_t half = size / 2;
+    std::string changed = bytes.substr(0, half);
+    for (size_t end = size; end > half;) {
+        size_t nl = end >= 2 ? bytes.rfind('\n', end - 2) : std::string::npos;
+        size_t start = (nl == std::string::npos || nl < half) ? half : nl + 1;
+        changed += bytes.substr(start, end - start);
+        end = start;
+    }
+    try {
+        Report other = parse_report(changed, "other.txt");
+        diff_text(diff_reports(r, other, cp, all));
+    } catch (const ReportError &) {
+    }
+    return 0;
+}

@@ -1,0 +1,417 @@
+#include "report_json.h"
+
+#include <algorithm>
+
+#include "text.h"
+
+namespace telinv_read {
+
+void append_json_string(std::string &out, std::string_view utf8)
+{
+    out += '"';
+    append_json_escaped(out, utf8);
+    out += '"';
+}
+
+void append_json_escaped(std::string &out, std::string_view utf8)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::size_t i = 0;
+    const std::size_t n = utf8.size();
+    while (i < n) {
+        std::size_t start = i;
+        while (i < n) {
+            unsigned char c = static_cast<unsigned char>(utf8[i]);
+            if (c < 0x20 || c == '"' || c == '\\')
+                break;
+            i++;
+        }
+        out.append(utf8.data() + start, i - start);
+        if (i == n)
+            break;
+        unsigned char c = static_cast<unsigned char>(utf8[i++]);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+}
+
+std::string dump(const Json &value)
+{
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::string dump_indented(const Json &value, int base)
+{
+    std::string text = value.dump(2, ' ', false, Json::error_handler_t::replace);
+    std::string pad(static_cast<std::size_t>(base), ' ');
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        out += c;
+        if (c == '\n')
+            out += pad;
+    }
+    return out;
+}
+
+Json text_json(const Report &r, const Codepage &cp, const std::optional<Span> &span)
+{
+    if (!span)
+        return nullptr;
+    return cp.decode(r.text(*span));
+}
+
+Json failure_json(const std::string &file, const std::string &message)
+{
+    Json j;
+    j["file"] = file;
+    j["error"] = message;
+    return j;
+}
+
+namespace {
+
+Json name_json(const Report &r, const Codepage &cp, std::size_t section)
+{
+    const Section &s = r.sections[section];
+    return s.has_banner ? Json(cp.decode(r.text(s.name))) : Json(nullptr);
+}
+
+Json number_json(const Report &r, const std::optional<Span> &span)
+{
+    if (!span)
+        return nullptr;
+    auto n = parse_integer(trim(r.text(*span)));
+    return n ? Json(*n) : Json(nullptr);
+}
+
+Json header_json(const Report &r, const Codepage &cp)
+{
+    Json h;
+    h["line"] = cp.decode(r.text(r.header_line));
+    h["tool"] = text_json(r, cp, r.header.tool);
+    h["version"] = text_json(r, cp, r.header.version);
+    h["time"] = text_json(r, cp, r.header.time);
+    h["iso_time"] = r.header.iso_time.empty() ? Json(nullptr) : Json(r.header.iso_time);
+    return h;
+}
+
+Json email_json(const Report &r, const Codepage &cp)
+{
+    if (!r.email.present)
+        return nullptr;
+    Json e = Json::object();
+    for (std::size_t f = 0; f < email_field_count; f++)
+        e[email_fields[f].name] = email_fields[f].number ? number_json(r, r.email.values[f])
+                                                         : text_json(r, cp, r.email.values[f]);
+    return e;
+}
+
+Json list_json(const Report &r, const Codepage &cp, const std::vector<Span> &items)
+{
+    Json a = Json::array();
+    for (Span s : items)
+        a.push_back(cp.decode(r.text(s)));
+    return a;
+}
+
+Json sysinfo_json(const Report &r, const Codepage &cp)
+{
+    const Sysinfo &si = r.sysinfo;
+    if (!si.present)
+        return nullptr;
+    Json j = Json::object();
+    for (std::size_t f = 0; f < sys_fact_count; f++) {
+        j[sys_facts[f].name] = sys_facts[f].number ? number_json(r, si.facts[f]) : text_json(r, cp, si.facts[f]);
+        if (f == fact_windows_version) {
+            j["windows_major"] = si.windows_major >= 0 ? Json(si.windows_major) : Json(nullptr);
+            j["windows_minor"] = si.windows_minor >= 0 ? Json(si.windows_minor) : Json(nullptr);
+        } else if (f == fact_memory) {
+            Json mb = nullptr;
+            if (si.facts[f]) {
+                std::string_view m = r.text(*si.facts[f]);
+                if (ends_with(m, "Mb"))
+                    if (auto n = parse_integer(m.substr(0, m.size() - 2)))
+                        mb = *n;
+            }
+            j["memory_mb"] = mb;
+        }
+    }
+    Json adapters = Json::array();
+    for (const Adapter &a : si.adapters) {
+        Json o;
+        o["number"] = a.number;
+        for (std::size_t f = 0; f < adapter_field_count; f++) {
+            if (f == adapter_dhcp) {
+                Json dhcp = nullptr;
+                if (a.values[f]) {
+                    std::string_view v = r.text(*a.values[f]);
+                    if (v == "Ja")
+                        dhcp = true;
+                    else if (v == "Nein")
+                        dhcp = false;
+                }
+                o["dhcp"] = dhcp;
+            } else {
+                o[adapter_fields[f].name] = text_json(r, cp, a.values[f]);
+            }
+        }
+        adapters.push_back(std::move(o));
+    }
+    j["adapters"] = std::move(adapters);
+    j["mac_addresses"] = list_json(r, cp, si.mac_addresses);
+    j["updates"] = list_json(r, cp, si.updates);
+    j["hotfixes"] = list_json(r, cp, si.hotfixes);
+    j["installed"] = list_json(r, cp, si.installed);
+    return j;
+}
+
+const char *log_status(LogExcerpt::Status s)
+{
+    switch (s) {
+    case LogExcerpt::Status::lines: return "lines";
+    case LogExcerpt::Status::empty: return "empty";
+    case LogExcerpt::Status::not_found: return "not_found";
+    }
+    return "lines";
+}
+
+// Writes a JSON array of values, one a line, the elements made by make(i) for i < count.
+template <class Make>
+void write_array(Output &out, const std::string &pad, std::size_t count, Make make)
+{
+    std::string &b = out.buffer();
+    if (count == 0) {
+        b += "[]";
+        return;
+    }
+    b += "[\n";
+    for (std::size_t i = 0; i < count; i++) {
+        b += pad;
+        b += "  ";
+        b += dump(make(i));
+        b += i + 1 < count ? ",\n" : "\n";
+        out.maybe_flush();
+    }
+    b += pad;
+    b += ']';
+}
+
+} // namespace
+
+void write_report_json(Output &out, const Report &r, const Codepage &cp, int base)
+{
+    const std::string pad(static_cast<std::size_t>(base), ' ');
+    const std::string pad1 = pad + "  ";
+    std::string &b = out.buffer();
+    std::string scratch;
+    auto key = [&](const char *name) {
+        b += pad1;
+        b += '"';
+        b += name;
+        b += "\": ";
+    };
+    // A span of the report as a JSON string, decoded on the way, a piece at a time, so
+    // that a line of any length costs no more memory than a piece of it.
+    auto bytes_string = [&](Span s) {
+        std::string_view text = r.text(s);
+        if (text.size() <= 65536) {
+            scratch.clear();
+            cp.decode(text, scratch);
+            append_json_string(b, scratch);
+            return;
+        }
+        b += '"';
+        for (std::size_t at = 0; at < text.size();) {
+            std::size_t end = std::min(text.size(), at + 65536);
+            // Never between the bytes of a UTF-8 character: back over up to three
+            // continuation bytes (a valid sequence has no more).
+            for (int back = 0; cp.is_utf8() && end < text.size() && back < 3 &&
+                               (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80;
+                 back++)
+                end--;
+            scratch.clear();
+            cp.decode(text.substr(at, end - at), scratch);
+            append_json_escaped(b, scratch);
+            out.maybe_flush();
+            at = end;
+        }
+        b += '"';
+    };
+
+    b += "{\n";
+    key("file");
+    append_json_string(b, r.file);
+    b += ",\n";
+    key("codepage");
+    b += std::to_string(cp.page());
+    b += ",\n";
+    key("line_end");
+    b += r.line_end == LineEnd::crlf ? "\"CRLF\",\n" : "\"LF\",\n";
+    key("truncated");
+    b += r.truncated ? "true,\n" : "false,\n";
+    key("short");
+    b += r.short_report ? "true,\n" : "false,\n";
+    key("header");
+    b += dump_indented(header_json(r, cp), base + 2);
+    b += ",\n";
+
+    key("sections");
+    if (r.sections.empty())
+        b += "[]";
+    else
+        b += "[\n";
+    for (std::size_t i = 0; i < r.sections.size(); i++) {
+        const Section &s = r.sections[i];
+        b += pad1;
+        b += "  {\"name\": ";
+        if (s.has_banner)
+            bytes_string(s.name);
+        else
+            b += "null";
+        b += ", \"kind\": \"";
+        b += kind_name(s.kind);
+        b += "\", \"banner\": ";
+        if (s.has_banner)
+            bytes_string(s.banner);
+        else
+            b += "null";
+        b += s.joined ? ", \"joined\": true" : ", \"joined\": false";
+        b += ", \"lines\": ";
+        if (s.line_count == 0) {
+            b += "[]";
+        } else {
+            b += "[\n";
+            for (std::size_t k = 0; k < s.line_count; k++) {
+                b += pad1;
+                b += "    ";
+                bytes_string(r.lines[s.first_line + k]);
+                b += k + 1 < s.line_count ? ",\n" : "\n";
+                out.maybe_flush();
+            }
+            b += pad1;
+            b += "  ]";
+        }
+        b += i + 1 < r.sections.size() ? "},\n" : "}\n";
+    }
+    if (!r.sections.empty()) {
+        b += pad1;
+        b += ']';
+    }
+    b += ",\n";
+
+    key("inventory");
+    write_array(out, pad1, r.inventory.size(), [&](std::size_t i) {
+        const InventoryEntry &e = r.inventory[i];
+        Json j;
+        j["path"] = cp.decode(r.text(e.path));
+        j["version"] = text_json(r, cp, e.version);
+        j["bytes"] = e.bytes;
+        j["group"] = e.group;
+        return j;
+    });
+    b += ",\n";
+
+    key("listings");
+    if (r.listings.empty())
+        b += "[]";
+    else
+        b += "[\n";
+    for (std::size_t i = 0; i < r.listings.size(); i++) {
+        const Listing &l = r.listings[i];
+        b += pad1;
+        b += "  {\"section\": ";
+        b += dump(name_json(r, cp, l.section));
+        b += ", \"section_index\": " + std::to_string(l.section);
+        b += ", \"directory\": ";
+        bytes_string(l.directory);
+        b += ", \"entries\": ";
+        write_array(out, pad1 + "  ", l.entries.size(), [&](std::size_t k) {
+            const ListingEntry &e = l.entries[k];
+            Json j;
+            j["name"] = cp.decode(r.text(e.name));
+            j["date"] = cp.decode(r.text(e.date));
+            std::string iso = iso_of_listing_date(r.text(e.date));
+            j["iso_date"] = iso.empty() ? Json(nullptr) : Json(iso);
+            j["bytes"] = e.bytes;
+            return j;
+        });
+        b += i + 1 < r.listings.size() ? "},\n" : "}\n";
+    }
+    if (!r.listings.empty()) {
+        b += pad1;
+        b += ']';
+    }
+    b += ",\n";
+
+    key("email");
+    b += dump_indented(email_json(r, cp), base + 2);
+    b += ",\n";
+    key("sysinfo");
+    b += dump_indented(sysinfo_json(r, cp), base + 2);
+    b += ",\n";
+
+    key("errors");
+    write_array(out, pad1, r.errors.size(), [&](std::size_t i) {
+        const ErrorLine &e = r.errors[i];
+        Json j;
+        j["section"] = name_json(r, cp, e.section);
+        j["section_index"] = e.section;
+        j["text"] = cp.decode(r.line(e.line));
+        return j;
+    });
+    b += ",\n";
+
+    key("logs");
+    write_array(out, pad1, r.logs.size(), [&](std::size_t i) {
+        const LogExcerpt &l = r.logs[i];
+        Json j;
+        j["section"] = name_json(r, cp, l.section);
+        j["section_index"] = l.section;
+        j["kind"] = kind_name(r.sections[l.section].kind);
+        j["status"] = log_status(l.status);
+        j["path"] = text_json(r, cp, l.path);
+        j["line_count"] = l.line_count;
+        return j;
+    });
+    b += ",\n";
+
+    // The bytes behind each U+FFFD of the header line, the banners and the lines, in that
+    // order: with them the report's bytes can be made again from this JSON.
+    key("replaced");
+    std::size_t replaced = 0;
+    auto add = [&](std::string_view bytes) {
+        static const char hex[] = "0123456789abcdef";
+        b += replaced++ == 0 ? "[\"" : ", \"";
+        for (char c : bytes) {
+            b += hex[static_cast<unsigned char>(c) >> 4];
+            b += hex[static_cast<unsigned char>(c) & 15];
+        }
+        b += '"';
+        out.maybe_flush();
+    };
+    cp.for_each_replaced(r.text(r.header_line), add);
+    for (const Section &s : r.sections) {
+        if (s.has_banner)
+            cp.for_each_replaced(r.text(s.banner), add);
+        for (std::size_t k = 0; k < s.line_count; k++)
+            cp.for_each_replaced(r.text(r.lines[s.first_line + k]), add);
+    }
+    b += replaced == 0 ? "[]\n" : "]\n";
+    b += pad;
+    b += '}';
+    out.maybe_flush();
+}
+
+} // namespace telinv_read

@@ -1,0 +1,41 @@
+// Small helpers on byte texts.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace telinv_read {
+
+inline bool starts_with(std::string_view s, std::string_view prefix)
+{
+    return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
+}
+
+inline bool ends_with(std::string_view s, std::string_view suffix)
+{
+    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+inline std::string_view trim_right(std::string_view s)
+{
+    std::size_t n = s.size();
+    while (n > 0 && s[n - 1] == ' ')
+        n--;
+    return s.substr(0, n);
+}
+
+inline std::string_view trim(std::string_view s)
+{
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        i++;
+    s = s.substr(i);
+    std::size_t n = s.size();
+    while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\t'))
+        n--;
+    return s.substr(0, n);
+}
+
+} // namespace telinv_read

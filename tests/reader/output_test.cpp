@@ -1,0 +1,179 @@
+// The outputs: JSON that gives the report's bytes back in every code page, the CSV table
+// and the summary's pieces.
+#include <cstdio>
+
+#include <gtest/gtest.h>
+
+#include "report_json.h"
+#include "report_summary.h"
+#include "report_table.h"
+#include "report_text.h"
+
+using namespace telinv_read;
+using namespace report_text;
+
+namespace {
+
+// The report's JSON as the program writes it.
+Json json_of(const Report &r, const Codepage &cp)
+{
+    std::FILE *f = std::tmpfile();
+    {
+        Output out(f);
+        write_report_json(out, r, cp, 0);
+    }
+    std::rewind(f);
+    std::string text;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+        text.append(buf, n);
+    std::fclose(f);
+    return Json::parse(text);
+}
+
+// The bytes made again from the JSON, by the rule the schema states.
+std::string rebuild(const Json &j)
+{
+    const Codepage cp = *Codepage::find(j["codepage"].get<int>());
+    const std::string end = j["line_end"] == "CRLF" ? "\r\n" : "\n";
+    std::vector<std::string> replaced;
+    for (const Json &h : j["replaced"]) {
+        std::string hex = h.get<std::string>(), bytes;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+            bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+        replaced.push_back(bytes);
+    }
+    std::vector<std::string_view> views(replaced.begin(), replaced.end());
+    std::vector<std::pair<std::string, bool>> pieces = {{j["header"]["line"].get<std::string>(), false}};
+    for (const Json &s : j["sections"]) {
+        if (!s["banner"].is_null()) {
+            if (s["joined"].get<bool>())
+                pieces.back().second = true;
+            pieces.emplace_back(s["banner"].get<std::string>(), false);
+        }
+        for (const Json &l : s["lines"])
+            pieces.emplace_back(l.get<std::string>(), false);
+    }
+    std::string out;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < pieces.size(); i++) {
+        EXPECT_TRUE(cp.encode(pieces[i].first, out, views.data(), views.size(), &next));
+        if (!(i + 1 == pieces.size() && j["truncated"].get<bool>()) && !pieces[i].second)
+            out += end;
+    }
+    EXPECT_EQ(next, views.size());
+    return out;
+}
+
+} // namespace
+
+TEST(ReaderJson, StringsAreEscapedAsJsonHasThem)
+{
+    std::string all;
+    for (int c = 1; c < 128; c++)
+        all += static_cast<char>(c);
+    all += std::string(1, '\0') + "\xC3\xA4\xE2\x82\xAC";
+    std::string ours;
+    append_json_string(ours, all);
+    EXPECT_EQ(Json::parse(ours).get<std::string>(), all);
+    EXPECT_EQ(ours, Json(all).dump());
+}
+
+TEST(ReaderJson, TheBytesComeBackInEveryCodePage)
+{
+    // Every byte value in a line, a joined banner, a cut-off end, in CR LF and in LF.
+    std::string every;
+    for (int b = 0; b < 256; b++)
+        if (b != '\n' && b != '\r')
+            every += static_cast<char>(b);
+    std::string report = "telinv.exe(1\x81) at x\r\n" + banner("pbxcfg") + "\r\n" + every + "\r\nend" +
+                         banner("actcfg") + "\r\n\xEF\xBF\xBD\xC3\xA4 cut";
+    std::string lf = join(full_report(5), "\n");
+    // A line longer than the pieces it is decoded in, with characters across their bounds.
+    std::string long_line;
+    while (long_line.size() < 140000)
+        long_line += "\xE2\x82\xAC\xC3\xA4x\x81\xF0\x9F\x98\x80";
+    std::string long_report = "telinv.exe(1) at x\r\n" + banner("pbxcards") + "\r\n" + long_line + "\r\n";
+    for (int page : {437, 850, 866, 874, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258, 65001}) {
+        const Codepage cp = *Codepage::find(page);
+        for (const std::string &bytes : {report, lf}) {
+            Report r = parse(bytes);
+            Json j = json_of(r, cp);
+            EXPECT_EQ(rebuild(j), bytes) << page;
+        }
+    }
+    for (int page : {1252, 65001})
+        EXPECT_EQ(rebuild(json_of(parse(long_report), *Codepage::find(page))), long_report) << page;
+}
+
+TEST(ReaderJson, TypedViewsAsTheSchemaNamesThem)
+{
+    Json j = json_of(parse(join(full_report())), *Codepage::find(1252));
+    EXPECT_EQ(j["inventory"][1], Json::parse(R"({"path":"C:\\Program Files\\MIRDEN\\KESTRA\\pbxfax.exe","version":null,"bytes":0,"group":1})"));
+    EXPECT_EQ(j["listings"][1]["entries"][0]["bytes"], 3221225472LL);
+    EXPECT_EQ(j["email"]["poll_time"], 300);
+    EXPECT_EQ(j["sysinfo"]["memory_mb"], 4194);
+    EXPECT_EQ(j["sysinfo"]["adapters"][0]["dhcp"], false);
+    EXPECT_EQ(j["errors"][0]["section"], "actcfg");
+    EXPECT_EQ(j["logs"][1]["status"], "not_found");
+    EXPECT_EQ(j["header"]["version"], "1.2.3.4");
+}
+
+TEST(ReaderTable, CsvAsRfc4180)
+{
+    EXPECT_EQ(csv_field("plain text"), "plain text");
+    EXPECT_EQ(csv_field("a,b"), "\"a,b\"");
+    EXPECT_EQ(csv_field("say \"hi\""), "\"say \"\"hi\"\"\"");
+    EXPECT_EQ(csv_field("two\r\nlines"), "\"two\r\nlines\"");
+    TableRow a, b;
+    a.facts = b.facts = std::vector<std::string>(table_columns().size(), "");
+    a.versions = {{"C:\\a.exe", "1"}, {"C:\\b.exe", "Not Found"}};
+    b.versions = {{"C:\\c.exe", "3"}, {"C:\\a.exe", "2"}};
+    std::string csv = csv_table({a, b, failed_row("bad.txt", "can't be read: empty file")});
+    std::string head = "report,time,computer_name,windows_version,service_pack,memory,processor,mac_addresses,"
+                       "not_found,errors,note,C:\\a.exe,C:\\b.exe,C:\\c.exe\r\n";
+    EXPECT_EQ(csv, head + ",,,,,,,,,,,1,Not Found,\r\n" + ",,,,,,,,,,,2,,3\r\n" +
+                       "bad.txt,,,,,,,,,,can't be read: empty file,,,\r\n");
+}
+
+TEST(ReaderTable, ARowOfFacts)
+{
+    TableRow row = table_row(parse(join(full_report(6))), *Codepage::find(1252));
+    EXPECT_EQ(row.facts, (std::vector<std::string>{"test.txt", "2026-03-07T09:05:01", "PBX-WMIC", "6.1", "Service Pack 3",
+                                                   "4194", "Intel(R) Xeon(R) CPU", "00-1B-21-3A-4B-01 00-1B-21-3A-4B-02",
+                                                   "1", "2", ""}));
+    TableRow xp = table_row(parse(join(full_report(5))), *Codepage::find(1252));
+    EXPECT_EQ(xp.facts[2], "PBX-ENV"); // no identifier lines before Windows 6: the variable
+    EXPECT_EQ(row.versions.size(), 7u);
+}
+
+TEST(ReaderSummary, KindsOfLogLines)
+{
+    EXPECT_EQ(line_kind("09:04:34 ERROR pbxserv: call 10202 to 201: no free B-channel on ISDN1"),
+              "#:#:# ERROR pbxserv: call # to #: no free B-channel on ISDN#");
+    EXPECT_EQ(line_kind(" 0(2816) save.c:913 sip:202@192.168.10.22 id 4d36e967 Volume4d36"),
+              " #(#) save.c:# sip:#@#.#.#.# id # Volume#d#");
+    auto kinds = line_kinds({"a 1", "b 1", "b 2", "c", "a 3", "b 3"});
+    ASSERT_EQ(kinds.size(), 3u);
+    EXPECT_EQ(kinds[0], std::make_pair(std::string("b #"), std::size_t(3)));
+    EXPECT_EQ(kinds[1], std::make_pair(std::string("a #"), std::size_t(2)));
+}
+
+TEST(ReaderSummary, ReleaseAndOneScreen)
+{
+    Report r = parse(join(full_report()));
+    std::vector<const InventoryEntry *> group1;
+    for (const InventoryEntry &e : r.inventory)
+        if (e.group == 1)
+            group1.push_back(&e);
+    EXPECT_EQ(release_of(r, group1), "6.2.1.0"); // a tie of one each: the first listed
+    std::string s = summary_text(r, *Codepage::find(1252));
+    for (const char *piece : {"Computer       PBX-WMIC\n", "Suite release  6.2.1.0: 1 of 4 files of the suite\n",
+                              "  6.2.10.1234    C:\\Program Files\\MIRDEN\\KESTRA\\pbxcodec.dll\n",
+                              "Not Found (1):\n  C:\\Program Files\\MIRDEN\\KESTRA\\  pbxfax.exe\n",
+                              "  actcfg         Error: pbx not found\n",
+                              "Error log log\\err%Y%m%d.log: 3 lines, 2 kinds\n",
+                              "      2  #:#:# ERROR pbxserv: call # to #: no free B-channel on ISDN#\n",
+                              "SIP server error log kamailio-err.txt: not found"})
+        EXPECT_NE(s.find(piece), std::string::npos) << piece << "\n" << s;
+}
