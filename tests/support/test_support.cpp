@@ -74,18 +74,35 @@ void set_env(const char *name, const char *value)
 #endif
 }
 
+#ifndef _WIN32
+// The host root of test_host_with_z_drive: a directory of the test program's own with a
+// link z -> /, removed again when the program ends (the link itself, never what it
+// names).
+struct z_drive_root {
+    std::string path;
+    ~z_drive_root()
+    {
+        if (path.empty())
+            return;
+        std::error_code ec;
+        fs::remove(fs::path(path) / "z", ec);
+        fs::remove(path, ec);
+    }
+};
+#endif
+
 void test_host_with_z_drive()
 {
 #ifndef _WIN32
-    static std::string root;
-    if (root.empty()) {
+    static z_drive_root root;
+    if (root.path.empty()) {
         fs::path dir = fs::temp_directory_path() / ("telinv-zroot-" + std::to_string(getpid()));
         std::error_code ec;
         fs::create_directories(dir, ec);
         fs::create_directory_symlink("/", dir / "z", ec);
-        root = dir.string();
+        root.path = dir.string();
     }
-    set_env("TELINV_HOST_ROOT", root.c_str());
+    set_env("TELINV_HOST_ROOT", root.path.c_str());
     host_reset();
 #endif
 }
