@@ -145,6 +145,28 @@ TEST(Probes, CannedValuesOfTheHostAndAnotherProbeReplacesTheText)
     EXPECT_EQ(capture_files_left(), none);
 }
 
+TEST(Probes, LongMacListFillsTheResultToItsLimit)
+{
+    test_host host;
+    installed_tools tools(host);
+    tools.install_all();
+    // 20 adapters give 360 characters: the list is cut to 254, as the section has always
+    // printed it, in the started run as in the one run on its own.
+    std::string lines = "\n";
+    for (int i = 10; i < 30; i++)
+        lines += "02-00-00-00-00-" + std::to_string(i) + "   x\n";
+    tools.put("C:\\windows\\system32\\getmac.txt", lines);
+    if (test_host::simulated())
+        host.registry("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion]\n\"CurrentVersion\"=\"6.1\"\n");
+    EXPECT_EQ(mkwmic(), 1);
+    EXPECT_EQ(std::strlen(probe_result), 254u);
+    EXPECT_EQ(std::string(probe_result, 18), "02-00-00-00-00-10\n");
+    start_probes(0);
+    EXPECT_EQ(std::strlen(probe_mac_addresses()), 254u);
+    end_probes();
+    EXPECT_EQ(capture_files_left(), none);
+}
+
 TEST(Probes, ToolsAreTakenFromTheSystemDirectoryOnly)
 {
     test_host host;
