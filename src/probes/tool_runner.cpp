@@ -178,7 +178,10 @@ static void begin_tool_run(tool_run *run, const capture_tool *tool, const char *
     run->process = plat_start_process(application, command_line, run->capture);
 }
 
-static int end_tool_run(tool_run *run, uint32_t limit_ms)
+// Ends a begun run: waits for its tool within limit_ms from its start (ends it there),
+// reads its answer into probe_result where take is set, and deletes its capture.
+// Returns 1 when an answer was read.
+static int end_tool_run(tool_run *run, uint32_t limit_ms, bool take)
 {
     if (!run->begun)
         return 0;
@@ -189,14 +192,14 @@ static int end_tool_run(tool_run *run, uint32_t limit_ms)
         // finds nothing; a tool ended at the limit may have written half its output: not
         // used.
         if (run->capture) {
-            if (result != TOOL_ENDED_BY_LIMIT)
+            if (take && result != TOOL_ENDED_BY_LIMIT)
                 found = run->tool->extract(run->capture, probe_result, PROBE_RESULT_SIZE - 1);
             plat_close_handle(run->capture);
         }
         if (run->file_name[0] != '\0')
             plat_delete_file(run->file_name);
     } else if (run->file_name[0] != '\0') {
-        if (result == TOOL_ENDED)
+        if (take && result == TOOL_ENDED)
             found = read_wmic_value(run->file_name, probe_result, PROBE_RESULT_SIZE - 1, 1);
         else
             plat_delete_file(run->file_name);
@@ -233,19 +236,8 @@ void start_probes(int identifiers)
 void end_probes(void)
 {
     // What the section has not taken: ended now, its capture deleted, nothing read.
-    for (tool_run &run : started_runs) {
-        if (!run.begun)
-            continue;
-        finish_tool(run.process, run.started_ms, 0);
-        run.process = nullptr;
-        if (run.capture)
-            plat_close_handle(run.capture);
-        run.capture = nullptr;
-        if (run.file_name[0] != '\0')
-            plat_delete_file(run.file_name);
-        run.file_name[0] = '\0';
-        run.begun = false;
-    }
+    for (tool_run &run : started_runs)
+        end_tool_run(&run, 0, false);
 }
 
 // The probe's run: the one start_probes began, else one begun now.
@@ -255,7 +247,7 @@ static int take_run(int kind, const capture_tool *tool)
     tool_run *run = &started_runs[kind];
     if (!run->begun)
         begin_tool_run(run, tool, identifier_queries[kind]);
-    return end_tool_run(run, tool_time_limit_ms);
+    return end_tool_run(run, tool_time_limit_ms, true);
 }
 
 // One tool run from start to end.
@@ -264,7 +256,7 @@ static int run_once(const capture_tool *tool, const char *query)
     probe_result[0] = '\0';
     tool_run run;
     begin_tool_run(&run, tool, query);
-    return end_tool_run(&run, tool_time_limit_ms);
+    return end_tool_run(&run, tool_time_limit_ms, true);
 }
 
 int wmic_query(const char *query)
