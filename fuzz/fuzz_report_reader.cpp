@@ -9,6 +9,7 @@
 #include <string>
 
 #include "codepage.h"
+#include "json_rebuild.h"
 #include "report.h"
 #include "report_diff.h"
 #include "report_json.h"
@@ -41,34 +42,8 @@ std::string json_text(const Report &r, const Codepage &cp)
 // The bytes made again from the JSON, as its schema says.
 std::string rebuild(const Json &j, const Codepage &cp)
 {
-    std::vector<std::string> replaced;
-    for (const Json &h : j["replaced"]) {
-        std::string hex = h.get<std::string>(), bytes;
-        for (size_t i = 0; i + 1 < hex.size(); i += 2)
-            bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-        replaced.push_back(bytes);
-    }
-    std::vector<std::string_view> views(replaced.begin(), replaced.end());
-    std::vector<std::pair<std::string, bool>> pieces = {{j["header"]["line"].get<std::string>(), false}};
-    for (const Json &s : j["sections"]) {
-        if (!s["banner"].is_null()) {
-            if (s["joined"].get<bool>())
-                pieces.back().second = true;
-            pieces.emplace_back(s["banner"].get<std::string>(), false);
-        }
-        for (const Json &l : s["lines"])
-            pieces.emplace_back(l.get<std::string>(), false);
-    }
-    const std::string end = j["line_end"] == "CRLF" ? "\r\n" : "\n";
     std::string out;
-    size_t next = 0;
-    for (size_t i = 0; i < pieces.size(); i++) {
-        if (!cp.encode(pieces[i].first, out, views.data(), views.size(), &next))
-            std::abort();
-        if (!(i + 1 == pieces.size() && j["truncated"].get<bool>()) && !pieces[i].second)
-            out += end;
-    }
-    if (next != views.size())
+    if (!rebuild_from_json(j, cp, &out))
         std::abort();
     return out;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "json_rebuild.h"
 #include "report_json.h"
 #include "report_summary.h"
 #include "report_table.h"
@@ -34,34 +35,8 @@ Json json_of(const Report &r, const Codepage &cp)
 // The bytes made again from the JSON, by the rule the schema states.
 std::string rebuild(const Json &j)
 {
-    const Codepage cp = *Codepage::find(j["codepage"].get<int>());
-    const std::string end = j["line_end"] == "CRLF" ? "\r\n" : "\n";
-    std::vector<std::string> replaced;
-    for (const Json &h : j["replaced"]) {
-        std::string hex = h.get<std::string>(), bytes;
-        for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-            bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-        replaced.push_back(bytes);
-    }
-    std::vector<std::string_view> views(replaced.begin(), replaced.end());
-    std::vector<std::pair<std::string, bool>> pieces = {{j["header"]["line"].get<std::string>(), false}};
-    for (const Json &s : j["sections"]) {
-        if (!s["banner"].is_null()) {
-            if (s["joined"].get<bool>())
-                pieces.back().second = true;
-            pieces.emplace_back(s["banner"].get<std::string>(), false);
-        }
-        for (const Json &l : s["lines"])
-            pieces.emplace_back(l.get<std::string>(), false);
-    }
     std::string out;
-    std::size_t next = 0;
-    for (std::size_t i = 0; i < pieces.size(); i++) {
-        EXPECT_TRUE(cp.encode(pieces[i].first, out, views.data(), views.size(), &next));
-        if (!(i + 1 == pieces.size() && j["truncated"].get<bool>()) && !pieces[i].second)
-            out += end;
-    }
-    EXPECT_EQ(next, views.size());
+    EXPECT_TRUE(rebuild_from_json(j, *Codepage::find(j["codepage"].get<int>()), &out));
     return out;
 }
 
