@@ -10,6 +10,11 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace telinv_read {
@@ -99,39 +104,89 @@ std::FILE *open_for_reading(const std::string &utf8_path)
 
 } // namespace
 
-std::string read_file_bytes(const std::string &utf8_path, std::size_t limit)
+namespace {
+
+std::string too_large(std::size_t limit)
 {
-    errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> f(open_for_reading(utf8_path));
-    if (!f)
-        throw ReportError(std::string("can't open it: ") + std::strerror(errno));
+    return "larger than " + std::to_string(limit >> 20) + " MiB: not a telinv report";
+}
+
+std::string read_stream(std::FILE *f, std::size_t limit)
+{
     std::string bytes;
     // A file whose size is known is read in one piece, into a buffer of that size; the
     // rest (a file that grew meanwhile, a device or a pipe, which have no size to ask
     // for) in pieces, up to the limit.
-    if (std::fseek(f.get(), 0, SEEK_END) == 0) {
-        long size = std::ftell(f.get());
-        std::rewind(f.get());
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        long size = std::ftell(f);
+        std::rewind(f);
         if (size > 0 && static_cast<unsigned long>(size) <= limit) {
             bytes.resize(static_cast<std::size_t>(size));
-            bytes.resize(std::fread(&bytes[0], 1, bytes.size(), f.get()));
+            bytes.resize(std::fread(&bytes[0], 1, bytes.size(), f));
         }
     }
     const std::size_t piece = 1 << 16;
     for (;;) {
         char buf[piece];
         std::size_t want = std::min(piece, limit + 1 - bytes.size());
-        std::size_t got = std::fread(buf, 1, want, f.get());
+        std::size_t got = std::fread(buf, 1, want, f);
         bytes.append(buf, got);
         if (bytes.size() > limit)
-            throw ReportError("larger than " + std::to_string(limit >> 20) + " MiB: not a telinv report");
+            throw ReportError(too_large(limit));
         if (got < want) {
-            if (std::ferror(f.get()))
+            if (std::ferror(f))
                 throw ReportError(std::string("can't read it: ") + std::strerror(errno));
             break;
         }
     }
     return bytes;
+}
+
+} // namespace
+
+std::string read_file_bytes(const std::string &utf8_path, std::size_t limit)
+{
+    errno = 0;
+    std::unique_ptr<std::FILE, FileCloser> f(open_for_reading(utf8_path));
+    if (!f)
+        throw ReportError(std::string("can't open it: ") + std::strerror(errno));
+    return read_stream(f.get(), limit);
+}
+
+ReportBytes read_report_bytes(const std::string &utf8_path, std::size_t limit)
+{
+#ifdef _WIN32
+    return read_file_bytes(utf8_path, limit);
+#else
+    errno = 0;
+    int fd = ::open(utf8_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw ReportError(std::string("can't open it: ") + std::strerror(errno));
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        if (static_cast<unsigned long long>(st.st_size) > limit) {
+            ::close(fd);
+            throw ReportError(too_large(limit));
+        }
+        const std::size_t size = static_cast<std::size_t>(st.st_size);
+        int flags = MAP_PRIVATE;
+#ifdef MAP_POPULATE
+        flags |= MAP_POPULATE; // all pages at once rather than a fault for each
+#endif
+        void *p = ::mmap(nullptr, size, PROT_READ, flags, fd, 0);
+        if (p != MAP_FAILED) {
+            ::close(fd); // the mapping stays
+            std::shared_ptr<const void> keeper(p, [size](const void *at) { ::munmap(const_cast<void *>(at), size); });
+            return ReportBytes(std::move(keeper), static_cast<const char *>(p), size);
+        }
+    }
+    std::unique_ptr<std::FILE, FileCloser> f(::fdopen(fd, "rb"));
+    if (!f) {
+        ::close(fd);
+        throw ReportError(std::string("can't open it: ") + std::strerror(errno));
+    }
+    return read_stream(f.get(), limit);
+#endif
 }
 
 Output::Output(std::FILE *stream) : stream_(stream) {}

@@ -300,7 +300,7 @@ private:
 
 template <class Each> void Parser::split_lines(Each each)
 {
-    const std::string &b = r_.bytes;
+    const std::string_view b = r_.bytes;
     const std::size_t line_feeds = static_cast<std::size_t>(std::count(b.begin(), b.end(), '\n'));
     if (line_feeds >= max_report_lines)
         throw ReportError("more than " + std::to_string(max_report_lines) + " lines: not a telinv report");
@@ -778,7 +778,7 @@ void Parser::find_error(std::size_t section)
 
 void Parser::run()
 {
-    const std::string &b = r_.bytes;
+    const std::string_view b = r_.bytes;
     if (b.empty())
         throw ReportError("empty file: not a telinv report");
     if (b.size() > max_report_bytes)
@@ -850,7 +850,9 @@ std::string iso_of_listing_date(std::string_view date)
     return iso(static_cast<int>(*year), month, day, date.substr(blank + 1));
 }
 
-Report parse_report(std::string bytes, std::string file)
+namespace {
+
+Report parse_bytes(ReportBytes bytes, std::string file)
 {
     Report r;
     r.file = std::move(file);
@@ -859,9 +861,16 @@ Report parse_report(std::string bytes, std::string file)
     return r;
 }
 
+} // namespace
+
+Report parse_report(std::string bytes, std::string file)
+{
+    return parse_bytes(ReportBytes(std::move(bytes)), std::move(file));
+}
+
 Report read_report(const std::string &path)
 {
-    return parse_report(read_file_bytes(path, max_report_bytes), path);
+    return parse_bytes(read_report_bytes(path, max_report_bytes), path);
 }
 
 } // namespace telinv_read
