@@ -1,6 +1,8 @@
 #include "report_json.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 #include "text.h"
 
@@ -13,36 +15,90 @@ void append_json_string(std::string &out, std::string_view utf8)
     out += '"';
 }
 
-void append_json_escaped(std::string &out, std::string_view utf8)
+namespace {
+
+// The bytes that a JSON string can't hold as they are: the control characters, the
+// quote and the backslash.
+bool json_special(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+
+// Of 8 bytes (the first in the lowest bits), the first that is such a byte, or 8. The
+// control characters are the bytes below 0x20, and x ^ '"' and x ^ '\\' are zero for the
+// other two: (v - 0x01...) & ~v & 0x80... marks the zero bytes of v, and with 0x20... in
+// place of 0x01... the bytes below 0x20. A mark can be wrong above a right one (a borrow
+// goes up), never below it, so the lowest mark is the first such byte.
+unsigned first_json_special(std::uint64_t w)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    const std::uint64_t quote = w ^ (ones * '"'), backslash = w ^ (ones * '\\');
+    const std::uint64_t marks =
+        (((w - ones * 0x20) & ~w) | ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash)) & highs;
+    if (marks == 0)
+        return 8;
+    // The lowest mark alone is bit 8 i + 7 of byte i; the product's top byte is i + 1.
+    return static_cast<unsigned>((((marks & (0 - marks)) >> 7) * 0x0102030405060708u) >> 56) - 1;
+}
+
+// The 8 bytes at p as one number, the first in the lowest bits (one load, where that is
+// the machine's order).
+std::uint64_t load8(const char *p)
+{
+    const unsigned char *u = reinterpret_cast<const unsigned char *>(p);
+    return std::uint64_t(u[0]) | std::uint64_t(u[1]) << 8 | std::uint64_t(u[2]) << 16 | std::uint64_t(u[3]) << 24 |
+           std::uint64_t(u[4]) << 32 | std::uint64_t(u[5]) << 40 | std::uint64_t(u[6]) << 48 |
+           std::uint64_t(u[7]) << 56;
+}
+
+// Writes the escaped form of n bytes to q, which has room for 6 * n; returns its end.
+char *write_json_escaped(const char *p, std::size_t n, char *q)
 {
     static const char hex[] = "0123456789abcdef";
-    std::size_t i = 0;
-    const std::size_t n = utf8.size();
-    while (i < n) {
-        std::size_t start = i;
-        while (i < n) {
-            unsigned char c = static_cast<unsigned char>(utf8[i]);
-            if (c < 0x20 || c == '"' || c == '\\')
+    const char *const end = p + n;
+    for (;;) {
+        // Eight bytes at a time up to the next byte that needs an escape, then the rest
+        // byte by byte.
+        while (end - p >= 8) {
+            const unsigned plain = first_json_special(load8(p));
+            std::memcpy(q, p, 8);
+            p += plain;
+            q += plain;
+            if (plain < 8)
                 break;
-            i++;
         }
-        out.append(utf8.data() + start, i - start);
-        if (i == n)
-            break;
-        unsigned char c = static_cast<unsigned char>(utf8[i++]);
+        while (p < end && !json_special(static_cast<unsigned char>(*p)))
+            *q++ = *p++;
+        if (p == end)
+            return q;
+        const unsigned char c = static_cast<unsigned char>(*p++);
+        *q++ = '\\';
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"': *q++ = '"'; break;
+        case '\\': *q++ = '\\'; break;
+        case '\b': *q++ = 'b'; break;
+        case '\f': *q++ = 'f'; break;
+        case '\n': *q++ = 'n'; break;
+        case '\r': *q++ = 'r'; break;
+        case '\t': *q++ = 't'; break;
         default:
-            out += "\\u00";
-            out += hex[c >> 4];
-            out += hex[c & 15];
+            *q++ = 'u';
+            *q++ = '0';
+            *q++ = '0';
+            *q++ = hex[c >> 4];
+            *q++ = hex[c & 15];
         }
+    }
+}
+
+} // namespace
+
+void append_json_escaped(std::string &out, std::string_view utf8)
+{
+    // A piece at a time through a buffer with room for the longest escapes (\u00XX).
+    constexpr std::size_t piece = 1024;
+    char buf[6 * piece];
+    for (std::size_t at = 0; at < utf8.size(); at += piece) {
+        const std::size_t n = std::min(piece, utf8.size() - at);
+        const char *end = write_json_escaped(utf8.data() + at, n, buf);
+        out.append(buf, static_cast<std::size_t>(end - buf));
     }
 }
 
@@ -208,14 +264,39 @@ void write_array(Output &out, const std::string &pad, std::size_t count, Make ma
     b += ']';
 }
 
+// The same with elements that write(i) appends to the output's buffer itself.
+template <class Write>
+void write_lines(Output &out, const std::string &pad, std::size_t count, Write write)
+{
+    std::string &b = out.buffer();
+    if (count == 0) {
+        b += "[]";
+        return;
+    }
+    b += "[\n";
+    for (std::size_t i = 0; i < count; i++) {
+        b += pad;
+        b += "  ";
+        write(i);
+        b += i + 1 < count ? ",\n" : "\n";
+        out.maybe_flush();
+    }
+    b += pad;
+    b += ']';
+}
+
 } // namespace
 
 void write_report_json(Output &out, const Report &r, const Codepage &cp, int base)
 {
     const std::string pad(static_cast<std::size_t>(base), ' ');
     const std::string pad1 = pad + "  ";
+    const std::string line_pad = pad1 + "    ";
     std::string &b = out.buffer();
     std::string scratch;
+    // Most reports are ASCII throughout: then no text needs decoding, and no byte stands
+    // behind a U+FFFD.
+    const bool ascii = is_ascii(r.bytes);
     auto key = [&](const char *name) {
         b += pad1;
         b += '"';
@@ -223,15 +304,10 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
         b += "\": ";
     };
     // A span of the report as a JSON string, decoded on the way, a piece at a time, so
-    // that a line of any length costs no more memory than a piece of it.
+    // that a line of any length costs no more memory than a piece of it. ASCII, which
+    // most of a report is, reads the same in every code page and needs no decoding.
     auto bytes_string = [&](Span s) {
         std::string_view text = r.text(s);
-        if (text.size() <= 65536) {
-            scratch.clear();
-            cp.decode(text, scratch);
-            append_json_string(b, scratch);
-            return;
-        }
         b += '"';
         for (std::size_t at = 0; at < text.size();) {
             std::size_t end = std::min(text.size(), at + 65536);
@@ -241,13 +317,25 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
                                (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80;
                  back++)
                 end--;
-            scratch.clear();
-            cp.decode(text.substr(at, end - at), scratch);
-            append_json_escaped(b, scratch);
-            out.maybe_flush();
+            std::string_view piece = text.substr(at, end - at);
+            if (ascii || is_ascii(piece)) {
+                append_json_escaped(b, piece);
+            } else {
+                scratch.clear();
+                cp.decode(piece, scratch);
+                append_json_escaped(b, scratch);
+            }
             at = end;
+            if (at < text.size())
+                out.maybe_flush();
         }
         b += '"';
+    };
+    // A member of an object written in one line, as dump() writes it ("key":value).
+    auto member = [&](const char *name, bool first) {
+        b += first ? "{\"" : ",\"";
+        b += name;
+        b += "\":";
     };
 
     b += "{\n";
@@ -294,8 +382,7 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
         } else {
             b += "[\n";
             for (std::size_t k = 0; k < s.line_count; k++) {
-                b += pad1;
-                b += "    ";
+                b += line_pad;
                 bytes_string(r.lines[s.first_line + k]);
                 b += k + 1 < s.line_count ? ",\n" : "\n";
                 out.maybe_flush();
@@ -311,15 +398,23 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
     }
     b += ",\n";
 
+    // The inventory and the listings' entries are many: they are written here as
+    // dump() would write their objects.
     key("inventory");
-    write_array(out, pad1, r.inventory.size(), [&](std::size_t i) {
+    write_lines(out, pad1, r.inventory.size(), [&](std::size_t i) {
         const InventoryEntry &e = r.inventory[i];
-        Json j;
-        j["path"] = cp.decode(r.text(e.path));
-        j["version"] = text_json(r, cp, e.version);
-        j["bytes"] = e.bytes;
-        j["group"] = e.group;
-        return j;
+        member("path", true);
+        bytes_string(e.path);
+        member("version", false);
+        if (e.version)
+            bytes_string(*e.version);
+        else
+            b += "null";
+        member("bytes", false);
+        b += std::to_string(e.bytes);
+        member("group", false);
+        b += std::to_string(e.group);
+        b += '}';
     });
     b += ",\n";
 
@@ -337,15 +432,21 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
         b += ", \"directory\": ";
         bytes_string(l.directory);
         b += ", \"entries\": ";
-        write_array(out, pad1 + "  ", l.entries.size(), [&](std::size_t k) {
+        write_lines(out, pad1 + "  ", l.entries.size(), [&](std::size_t k) {
             const ListingEntry &e = l.entries[k];
-            Json j;
-            j["name"] = cp.decode(r.text(e.name));
-            j["date"] = cp.decode(r.text(e.date));
+            member("name", true);
+            bytes_string(e.name);
+            member("date", false);
+            bytes_string(e.date);
+            member("iso_date", false);
             std::string iso = iso_of_listing_date(r.text(e.date));
-            j["iso_date"] = iso.empty() ? Json(nullptr) : Json(iso);
-            j["bytes"] = e.bytes;
-            return j;
+            if (iso.empty())
+                b += "null";
+            else
+                append_json_string(b, iso);
+            member("bytes", false);
+            b += std::to_string(e.bytes);
+            b += '}';
         });
         b += i + 1 < r.listings.size() ? "},\n" : "}\n";
     }
@@ -401,12 +502,14 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
         b += '"';
         out.maybe_flush();
     };
-    cp.for_each_replaced(r.text(r.header_line), add);
-    for (const Section &s : r.sections) {
-        if (s.has_banner)
-            cp.for_each_replaced(r.text(s.banner), add);
-        for (std::size_t k = 0; k < s.line_count; k++)
-            cp.for_each_replaced(r.text(r.lines[s.first_line + k]), add);
+    if (!ascii) {
+        cp.for_each_replaced(r.text(r.header_line), add);
+        for (const Section &s : r.sections) {
+            if (s.has_banner)
+                cp.for_each_replaced(r.text(s.banner), add);
+            for (std::size_t k = 0; k < s.line_count; k++)
+                cp.for_each_replaced(r.text(r.lines[s.first_line + k]), add);
+        }
     }
     b += replaced == 0 ? "[]\n" : "]\n";
     b += pad;

@@ -2,7 +2,6 @@
 // then the typed views of the sections that lay out columns or fields. What does not fit
 // a typed view stays in the raw lines only.
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "file_io.h"
@@ -217,11 +216,20 @@ bool two_digits(std::string_view s, std::size_t at, int max, int *value)
     return *value <= max;
 }
 
+// "yyyy-mm-ddT" and the time; the year 0 to 9999, the month and day 1 to 99.
 std::string iso(int year, int month, int day, std::string_view hms)
 {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT", year, month, day);
-    return std::string(buf) + std::string(hms);
+    std::string out = "0000-00-00T";
+    out[0] = static_cast<char>('0' + year / 1000);
+    out[1] = static_cast<char>('0' + year / 100 % 10);
+    out[2] = static_cast<char>('0' + year / 10 % 10);
+    out[3] = static_cast<char>('0' + year % 10);
+    out[5] = static_cast<char>('0' + month / 10);
+    out[6] = static_cast<char>('0' + month % 10);
+    out[8] = static_cast<char>('0' + day / 10);
+    out[9] = static_cast<char>('0' + day % 10);
+    out.append(hms.data(), hms.size());
+    return out;
 }
 
 bool valid_hms(std::string_view hms)
@@ -301,7 +309,10 @@ private:
 template <class Each> void Parser::split_lines(Each each)
 {
     const std::string_view b = r_.bytes;
-    const std::size_t line_feeds = static_cast<std::size_t>(std::count(b.begin(), b.end(), '\n'));
+    std::size_t line_feeds = 0;
+    for (const char *p = b.data(), *end = p + b.size();
+         (p = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr; p++)
+        line_feeds++;
     if (line_feeds >= max_report_lines)
         throw ReportError("more than " + std::to_string(max_report_lines) + " lines: not a telinv report");
     r_.lines.reserve(line_feeds);
