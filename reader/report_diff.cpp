@@ -47,7 +47,13 @@ public:
     bool coarse() const { return coarse_; }
 
 private:
-    void emit(Op op, std::size_t n) { ops_.insert(ops_.end(), n, op); }
+    void emit(Op op, std::size_t n)
+    {
+        if (n == 1)
+            ops_.push_back(op);
+        else if (n > 1)
+            ops_.insert(ops_.end(), n, op);
+    }
 
     // A line's hash: from those of the piece split by its unique lines, or made now.
     std::size_t hash_a(std::size_t i) const { return i - ha0_ < ha_.size() ? ha_[i - ha0_] : hash_(a_[i]); }
@@ -102,7 +108,9 @@ private:
             ha_[i] = hash_(a_[a0 + i]);
         for (std::size_t j = 0; j < nb; j++)
             hb_[j] = hash_(b_[b0 + j]);
+        // Room reserved for the most there can be: what is not used is never touched.
         std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs; // (position in a, in b)
+        pairs.reserve(na);
         {
             // Per hash of a: its first line in a's piece and its line in b's piece (each
             // from 1, 0 for none), with `many` set where there are more.
@@ -138,6 +146,8 @@ private:
         // Longest increasing subsequence of the b positions (patience sorting).
         constexpr std::uint32_t none = UINT32_MAX;
         std::vector<std::uint32_t> tails, tail_index, previous(pairs.size(), none);
+        tails.reserve(pairs.size());
+        tail_index.reserve(pairs.size());
         for (std::size_t k = 0; k < pairs.size(); k++) {
             // Mostly the pairs come in b's order too: then each one extends the run.
             auto it = !tails.empty() && tails.back() < pairs[k].second
@@ -155,6 +165,7 @@ private:
             }
         }
         std::vector<std::pair<std::uint32_t, std::uint32_t>> anchors;
+        anchors.reserve(tails.size());
         for (std::uint32_t k = tail_index.empty() ? none : tail_index.back(); k != none; k = previous[k])
             anchors.push_back(pairs[k]);
         std::reverse(anchors.begin(), anchors.end());
