@@ -34,6 +34,9 @@ constexpr double total_budget = 4e8;
 // The lines of a side are any Lines with size() and operator[] giving the line's text: a
 // vector of texts, or a section's lines in its report.
 template <class Lines> class LineDiffer {
+    using Pair = std::pair<std::uint32_t, std::uint32_t>; // a line's position in a, in b
+    using Pairs = std::vector<Pair>;
+
 public:
     LineDiffer(const Lines &a, const Lines &b) : a_(a), b_(b) {}
 
@@ -55,9 +58,8 @@ private:
             ops_.insert(ops_.end(), n, op);
     }
 
-    // A line's hash: from those of the piece split by its unique lines, or made now.
+    // A line of a's hash: from those of the piece split by its unique lines, or made now.
     std::size_t hash_a(std::size_t i) const { return i - ha0_ < ha_.size() ? ha_[i - ha0_] : hash_(a_[i]); }
-    std::size_t hash_b(std::size_t j) const { return j - hb0_ < hb_.size() ? hb_[j - hb0_] : hash_(b_[j]); }
 
     void piece(std::size_t a0, std::size_t a1, std::size_t b0, std::size_t b1, bool split)
     {
@@ -101,15 +103,11 @@ private:
     {
         const std::size_t na = a1 - a0, nb = b1 - b0;
         ha0_ = a0;
-        hb0_ = b0;
         ha_.resize(na);
-        hb_.resize(nb);
         for (std::size_t i = 0; i < na; i++)
             ha_[i] = hash_(a_[a0 + i]);
-        for (std::size_t j = 0; j < nb; j++)
-            hb_[j] = hash_(b_[b0 + j]);
         // Room reserved for the most there can be: what is not used is never touched.
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs; // (position in a, in b)
+        Pairs pairs;
         pairs.reserve(na);
         {
             // Per hash of a: its first line in a's piece and its line in b's piece (each
@@ -130,7 +128,7 @@ private:
                 x = x == 0 ? static_cast<std::uint32_t>(i + 1) : x | many;
             }
             for (std::size_t j = 0; j < nb; j++) {
-                std::size_t at = slot(hb_[j]);
+                std::size_t at = slot(hash_(b_[b0 + j]));
                 if (in_a[at] != 0)
                     in_b[at] = in_b[at] == 0 ? static_cast<std::uint32_t>(j + 1) : in_b[at] | many;
             }
@@ -143,13 +141,31 @@ private:
                     pairs.emplace_back(static_cast<std::uint32_t>(a0 + i), static_cast<std::uint32_t>(b0 + j));
             }
         }
-        // Longest increasing subsequence of the b positions (patience sorting).
+        // The anchors: the longest run of pairs in b's order too; all of them where they
+        // come in that order, as they mostly do.
+        auto b_order = [](const Pair &x, const Pair &y) { return x.second < y.second; };
+        if (!std::is_sorted(pairs.begin(), pairs.end(), b_order))
+            longest_run(pairs);
+        std::size_t ia = a0, ib = b0;
+        for (auto [pa, pb] : pairs) {
+            piece(ia, pa, ib, pb, false);
+            emit(Op::common, 1);
+            ia = pa + std::size_t(1);
+            ib = pb + std::size_t(1);
+        }
+        piece(ia, a1, ib, b1, false);
+    }
+
+    // Keeps of the pairs (in a's order) the longest run whose b positions increase: the
+    // longest increasing subsequence, by patience sorting.
+    static void longest_run(Pairs &pairs)
+    {
         constexpr std::uint32_t none = UINT32_MAX;
         std::vector<std::uint32_t> tails, tail_index, previous(pairs.size(), none);
         tails.reserve(pairs.size());
         tail_index.reserve(pairs.size());
         for (std::size_t k = 0; k < pairs.size(); k++) {
-            // Mostly the pairs come in b's order too: then each one extends the run.
+            // A pair after the run's end extends it.
             auto it = !tails.empty() && tails.back() < pairs[k].second
                           ? tails.end()
                           : std::lower_bound(tails.begin(), tails.end(), pairs[k].second);
@@ -164,21 +180,16 @@ private:
                 tail_index[at] = static_cast<std::uint32_t>(k);
             }
         }
-        std::vector<std::pair<std::uint32_t, std::uint32_t>> anchors;
-        anchors.reserve(tails.size());
-        for (std::uint32_t k = tail_index.empty() ? none : tail_index.back(); k != none; k = previous[k])
-            anchors.push_back(pairs[k]);
-        std::reverse(anchors.begin(), anchors.end());
-        pairs = {};
-        tails = tail_index = previous = {};
-        std::size_t ia = a0, ib = b0;
-        for (auto [pa, pb] : anchors) {
-            piece(ia, pa, ib, pb, false);
-            emit(Op::common, 1);
-            ia = pa + std::size_t(1);
-            ib = pb + std::size_t(1);
-        }
-        piece(ia, a1, ib, b1, false);
+        // The run's pairs, from its last back to its first (their indices in tails, which
+        // is not needed any more), then moved to the front of pairs in order: the m-th of
+        // the run stands at m or later, so no pair is overwritten before it is moved.
+        const std::size_t run = tails.size();
+        std::uint32_t k = tail_index.empty() ? none : tail_index.back();
+        for (std::size_t m = run; m-- > 0; k = previous[k])
+            tails[m] = k;
+        for (std::size_t m = 0; m < run; m++)
+            pairs[m] = pairs[tails[m]];
+        pairs.resize(run);
     }
 
     void search(std::size_t a0, std::size_t a1, std::size_t b0, std::size_t b1)
@@ -189,7 +200,7 @@ private:
         for (std::size_t i = a0; i < a1; i++)
             a.push_back(HashedLine{hash_a(i), a_[i]});
         for (std::size_t j = b0; j < b1; j++)
-            b.push_back(HashedLine{hash_b(j), b_[j]});
+            b.push_back(HashedLine{hash_(b_[j]), b_[j]});
         dtl::Diff<HashedLine, std::vector<HashedLine>> d(a, b);
         d.compose();
         for (const auto &step : d.getSes().getSequence()) {
@@ -204,8 +215,8 @@ private:
 
     const Lines &a_, &b_;
     std::hash<std::string_view> hash_;
-    std::vector<std::size_t> ha_, hb_; // hashes of the lines from ha0_ and hb0_ on
-    std::size_t ha0_ = 0, hb0_ = 0;
+    std::vector<std::size_t> ha_; // hashes of a's lines from ha0_ on
+    std::size_t ha0_ = 0;
     std::vector<Op> ops_;
     double spent_ = 0;
     bool coarse_ = false;
