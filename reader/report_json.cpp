@@ -1,25 +1,41 @@
 #include "report_json.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__) && defined(__GNUC__)
+#include <emmintrin.h>
+#endif
 
 #include "text.h"
 
 namespace telinv_read {
 
-void append_json_string(std::string &out, std::string_view utf8)
-{
-    out += '"';
-    append_json_escaped(out, utf8);
-    out += '"';
-}
 
 namespace {
 
 // The bytes that a JSON string can't hold as they are: the control characters, the
 // quote and the backslash.
 bool json_special(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+
+// The letter of an escape that has one (\" \\ \b \f \n \r \t), or 0 for \u00XX.
+char escape_letter(unsigned char c)
+{
+    static constexpr std::array<char, 256> letters = [] {
+        std::array<char, 256> t{};
+        t['"'] = '"';
+        t['\\'] = '\\';
+        t['\b'] = 'b';
+        t['\f'] = 'f';
+        t['\n'] = 'n';
+        t['\r'] = 'r';
+        t['\t'] = 't';
+        return t;
+    }();
+    return letters[c];
+}
 
 // Of 8 bytes (the first in the lowest bits), the first that is such a byte, or 8. The
 // control characters are the bytes below 0x20, and x ^ '"' and x ^ '\\' are zero for the
@@ -48,37 +64,54 @@ std::uint64_t load8(const char *p)
            std::uint64_t(u[7]) << 56;
 }
 
+#if defined(__SSE2__) && defined(__GNUC__)
+// The same for 16 bytes, with the vector instructions every x86-64 has.
+unsigned first_json_special16(const char *p)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v); // v <= 0x1F
+    const __m128i quote = _mm_cmpeq_epi8(v, _mm_set1_epi8('"'));
+    const __m128i backslash = _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'));
+    const unsigned marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(control, _mm_or_si128(quote, backslash))));
+    return marks == 0 ? 16 : static_cast<unsigned>(__builtin_ctz(marks));
+}
+#define TELINV_JSON_SIXTEEN 1
+#endif
+
 // Writes the escaped form of n bytes to q, which has room for 6 * n; returns its end.
 char *write_json_escaped(const char *p, std::size_t n, char *q)
 {
     static const char hex[] = "0123456789abcdef";
     const char *const end = p + n;
     for (;;) {
-        // Eight bytes at a time up to the next byte that needs an escape, then the rest
-        // byte by byte.
-        while (end - p >= 8) {
+        // Up to the next byte that needs an escape: a block at a time (16 bytes, then 8),
+        // each copied whole and counted as far as it is plain; then byte by byte.
+        bool found = false;
+#ifdef TELINV_JSON_SIXTEEN
+        while (!found && end - p >= 16) {
+            const unsigned plain = first_json_special16(p);
+            std::memcpy(q, p, 16);
+            p += plain;
+            q += plain;
+            found = plain < 16;
+        }
+#endif
+        while (!found && end - p >= 8) {
             const unsigned plain = first_json_special(load8(p));
             std::memcpy(q, p, 8);
             p += plain;
             q += plain;
-            if (plain < 8)
-                break;
+            found = plain < 8;
         }
-        while (p < end && !json_special(static_cast<unsigned char>(*p)))
+        while (!found && p < end && !json_special(static_cast<unsigned char>(*p)))
             *q++ = *p++;
         if (p == end)
             return q;
         const unsigned char c = static_cast<unsigned char>(*p++);
         *q++ = '\\';
-        switch (c) {
-        case '"': *q++ = '"'; break;
-        case '\\': *q++ = '\\'; break;
-        case '\b': *q++ = 'b'; break;
-        case '\f': *q++ = 'f'; break;
-        case '\n': *q++ = 'n'; break;
-        case '\r': *q++ = 'r'; break;
-        case '\t': *q++ = 't'; break;
-        default:
+        if (const char letter = escape_letter(c)) {
+            *q++ = letter;
+        } else {
             *q++ = 'u';
             *q++ = '0';
             *q++ = '0';
@@ -88,19 +121,46 @@ char *write_json_escaped(const char *p, std::size_t n, char *q)
     }
 }
 
+// Appends `before`, the escaped text and `after`, through a buffer on the stack with room
+// for the longest escapes (\u00XX) of a piece of the text: one append for a short text.
+void append_escaped(std::string &out, std::string_view before, std::string_view text, std::string_view after)
+{
+    constexpr std::size_t piece = 1024;
+    char buf[6 * piece + 64];
+    std::size_t used = 0;
+    auto flush = [&] {
+        if (used > 0)
+            out.append(buf, used);
+        used = 0;
+    };
+    auto put = [&](std::string_view s) {
+        if (s.empty())
+            return;
+        if (s.size() > sizeof buf - used)
+            flush();
+        if (s.size() > sizeof buf) {
+            out.append(s.data(), s.size());
+            return;
+        }
+        std::memcpy(buf + used, s.data(), s.size());
+        used += s.size();
+    };
+    put(before);
+    for (std::size_t at = 0; at < text.size(); at += piece) {
+        const std::size_t n = std::min(piece, text.size() - at);
+        if (6 * n > sizeof buf - used)
+            flush();
+        used = static_cast<std::size_t>(write_json_escaped(text.data() + at, n, buf + used) - buf);
+    }
+    put(after);
+    flush();
+}
+
 } // namespace
 
-void append_json_escaped(std::string &out, std::string_view utf8)
-{
-    // A piece at a time through a buffer with room for the longest escapes (\u00XX).
-    constexpr std::size_t piece = 1024;
-    char buf[6 * piece];
-    for (std::size_t at = 0; at < utf8.size(); at += piece) {
-        const std::size_t n = std::min(piece, utf8.size() - at);
-        const char *end = write_json_escaped(utf8.data() + at, n, buf);
-        out.append(buf, static_cast<std::size_t>(end - buf));
-    }
-}
+void append_json_string(std::string &out, std::string_view utf8) { append_escaped(out, "\"", utf8, "\""); }
+
+void append_json_escaped(std::string &out, std::string_view utf8) { append_escaped(out, {}, utf8, {}); }
 
 std::string dump(const Json &value)
 {
@@ -291,7 +351,7 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
 {
     const std::string pad(static_cast<std::size_t>(base), ' ');
     const std::string pad1 = pad + "  ";
-    const std::string line_pad = pad1 + "    ";
+    const std::string line_open = pad1 + "    \"";
     std::string &b = out.buffer();
     std::string scratch;
     // Most reports are ASCII throughout: then no text needs decoding, and no byte stands
@@ -306,9 +366,16 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
     // A span of the report as a JSON string, decoded on the way, a piece at a time, so
     // that a line of any length costs no more memory than a piece of it. ASCII, which
     // most of a report is, reads the same in every code page and needs no decoding.
-    auto bytes_string = [&](Span s) {
+    // A span of the report as a JSON string (between `before` and `after`), decoded on
+    // the way, a piece at a time, so that a line of any length costs no more memory than
+    // a piece of it. ASCII, which most of a report is, reads the same in every code page.
+    auto bytes_string = [&](Span s, std::string_view before = "\"", std::string_view after = "\"") {
         std::string_view text = r.text(s);
-        b += '"';
+        if (text.size() <= 65536 && (ascii || is_ascii(text))) {
+            append_escaped(b, before, text, after);
+            return;
+        }
+        b.append(before.data(), before.size());
         for (std::size_t at = 0; at < text.size();) {
             std::size_t end = std::min(text.size(), at + 65536);
             // Never between the bytes of a UTF-8 character: back over up to three
@@ -317,19 +384,14 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
                                (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80;
                  back++)
                 end--;
-            std::string_view piece = text.substr(at, end - at);
-            if (ascii || is_ascii(piece)) {
-                append_json_escaped(b, piece);
-            } else {
-                scratch.clear();
-                cp.decode(piece, scratch);
-                append_json_escaped(b, scratch);
-            }
+            scratch.clear();
+            cp.decode(text.substr(at, end - at), scratch);
+            append_json_escaped(b, scratch);
             at = end;
             if (at < text.size())
                 out.maybe_flush();
         }
-        b += '"';
+        b.append(after.data(), after.size());
     };
     // A member of an object written in one line, as dump() writes it ("key":value).
     auto member = [&](const char *name, bool first) {
@@ -382,9 +444,7 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
         } else {
             b += "[\n";
             for (std::size_t k = 0; k < s.line_count; k++) {
-                b += line_pad;
-                bytes_string(r.lines[s.first_line + k]);
-                b += k + 1 < s.line_count ? ",\n" : "\n";
+                bytes_string(r.lines[s.first_line + k], line_open, k + 1 < s.line_count ? "\",\n" : "\"\n");
                 out.maybe_flush();
             }
             b += pad1;

@@ -58,14 +58,15 @@ TEST(ReaderJson, StringsAreEscapedAsJsonHasThem)
 
 TEST(ReaderJson, EscapesAtEveryPlaceOfTheirBlock)
 {
-    // Texts are looked at eight bytes at a time, in pieces of 1024: each kind of byte that
-    // needs an escape, and its neighbours that don't, at each place of a block, at the
-    // start and end of a text, and around a piece's bound.
+    // Texts are looked at 16 and 8 bytes at a time, in pieces of 1024: each kind of byte
+    // that needs an escape, and its neighbours that don't, at each place of a block, at
+    // the start and end of a text, and around a piece's bound.
     const std::string bytes[] = {std::string(1, '\0'), "\x1f", " ", "\"", "\\", "!", "[", "]", "\x7f",
                                  "\t", "\n", "\r", "\x01", "\xC3\xA4", "\xEF\xBF\xBD", "\xF0\x9F\x98\x80"};
-    for (std::size_t length : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 1023u, 1024u, 1025u, 2050u}) {
-        for (std::size_t at : {std::size_t(0), std::size_t(1), std::size_t(6), std::size_t(7), length / 2,
-                               length - 1, length}) {
+    for (std::size_t length : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 23u, 24u, 31u, 32u, 33u, 1023u, 1024u, 1025u, 2050u}) {
+        for (std::size_t at : {std::size_t(0), std::size_t(1), std::size_t(6), std::size_t(7), std::size_t(8),
+                               std::size_t(9), std::size_t(14), std::size_t(15), std::size_t(16), std::size_t(17),
+                               length / 2, length - 1, length}) {
             if (at > length)
                 continue;
             for (const std::string &b : bytes) {
