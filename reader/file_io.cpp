@@ -104,37 +104,34 @@ std::FILE *open_for_reading(const std::string &utf8_path)
 
 } // namespace
 
-namespace {
-
-std::string too_large(std::size_t limit)
+std::string read_file_bytes(const std::string &utf8_path, std::size_t limit)
 {
-    return "larger than " + std::to_string(limit >> 20) + " MiB: not a telinv report";
-}
-
-std::string read_stream(std::FILE *f, std::size_t limit)
-{
+    errno = 0;
+    std::unique_ptr<std::FILE, FileCloser> f(open_for_reading(utf8_path));
+    if (!f)
+        throw ReportError(std::string("can't open it: ") + std::strerror(errno));
     std::string bytes;
     // A file whose size is known is read in one piece, into a buffer of that size; the
     // rest (a file that grew meanwhile, a device or a pipe, which have no size to ask
     // for) in pieces, up to the limit.
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        long size = std::ftell(f);
-        std::rewind(f);
+    if (std::fseek(f.get(), 0, SEEK_END) == 0) {
+        long size = std::ftell(f.get());
+        std::rewind(f.get());
         if (size > 0 && static_cast<unsigned long>(size) <= limit) {
             bytes.resize(static_cast<std::size_t>(size));
-            bytes.resize(std::fread(&bytes[0], 1, bytes.size(), f));
+            bytes.resize(std::fread(&bytes[0], 1, bytes.size(), f.get()));
         }
     }
     const std::size_t piece = 1 << 16;
     for (;;) {
         char buf[piece];
         std::size_t want = std::min(piece, limit + 1 - bytes.size());
-        std::size_t got = std::fread(buf, 1, want, f);
+        std::size_t got = std::fread(buf, 1, want, f.get());
         bytes.append(buf, got);
         if (bytes.size() > limit)
-            throw ReportError(too_large(limit));
+            throw ReportError("larger than " + std::to_string(limit >> 20) + " MiB: not a telinv report");
         if (got < want) {
-            if (std::ferror(f))
+            if (std::ferror(f.get()))
                 throw ReportError(std::string("can't read it: ") + std::strerror(errno));
             break;
         }
@@ -142,51 +139,34 @@ std::string read_stream(std::FILE *f, std::size_t limit)
     return bytes;
 }
 
-} // namespace
-
-std::string read_file_bytes(const std::string &utf8_path, std::size_t limit)
-{
-    errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> f(open_for_reading(utf8_path));
-    if (!f)
-        throw ReportError(std::string("can't open it: ") + std::strerror(errno));
-    return read_stream(f.get(), limit);
-}
-
 ReportBytes read_report_bytes(const std::string &utf8_path, std::size_t limit)
 {
-#ifdef _WIN32
-    return read_file_bytes(utf8_path, limit);
-#else
-    errno = 0;
-    int fd = ::open(utf8_path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw ReportError(std::string("can't open it: ") + std::strerror(errno));
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        if (static_cast<unsigned long long>(st.st_size) > limit) {
-            ::close(fd);
-            throw ReportError(too_large(limit));
-        }
-        const std::size_t size = static_cast<std::size_t>(st.st_size);
-        int flags = MAP_PRIVATE;
+#ifndef _WIN32
+    // A regular file that is not empty and within the limit is mapped; anything else,
+    // or a file the system won't map, is read as read_file_bytes reads it (which also
+    // gives the reasons for what can't be read).
+    const int fd = ::open(utf8_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd != -1) {
+        struct stat st;
+        void *p = MAP_FAILED;
+        std::size_t size = 0;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size != 0 &&
+            static_cast<unsigned long long>(st.st_size) <= limit) {
+            size = static_cast<std::size_t>(st.st_size);
+            int flags = MAP_PRIVATE;
 #ifdef MAP_POPULATE
-        flags |= MAP_POPULATE; // all pages at once rather than a fault for each
+            flags |= MAP_POPULATE; // all pages at once rather than a fault for each
 #endif
-        void *p = ::mmap(nullptr, size, PROT_READ, flags, fd, 0);
+            p = ::mmap(nullptr, size, PROT_READ, flags, fd, 0);
+        }
+        ::close(fd); // a mapping stays
         if (p != MAP_FAILED) {
-            ::close(fd); // the mapping stays
             std::shared_ptr<const void> keeper(p, [size](const void *at) { ::munmap(const_cast<void *>(at), size); });
             return ReportBytes(std::move(keeper), static_cast<const char *>(p), size);
         }
     }
-    std::unique_ptr<std::FILE, FileCloser> f(::fdopen(fd, "rb"));
-    if (!f) {
-        ::close(fd);
-        throw ReportError(std::string("can't open it: ") + std::strerror(errno));
-    }
-    return read_stream(f.get(), limit);
 #endif
+    return read_file_bytes(utf8_path, limit);
 }
 
 Output::Output(std::FILE *stream) : stream_(stream) {}

@@ -57,6 +57,8 @@ public:
     const char *end() const { return data() + size(); }
     std::string_view view() const { return std::string_view(data(), size()); }
     operator std::string_view() const { return view(); }
+    // Whether the bytes are memory another owner keeps rather than a string of their own.
+    bool borrowed() const { return keeper_ != nullptr; }
 
 private:
     std::string owned_;

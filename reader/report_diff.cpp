@@ -54,7 +54,7 @@ private:
     {
         if (n == 1)
             ops_.push_back(op);
-        else if (n > 1)
+        else if (n != 0)
             ops_.insert(ops_.end(), n, op);
     }
 
@@ -113,14 +113,14 @@ private:
             // Per hash of a: its first line in a's piece and its line in b's piece (each
             // from 1, 0 for none), with `many` set where there are more.
             constexpr std::uint32_t many = 0x80000000u;
-            std::size_t size = 16;
-            while (size < na + na / 2)
-                size *= 2;
-            std::vector<std::uint32_t> in_a(size, 0), in_b(size, 0);
+            std::size_t mask = 15; // the table's size less one: a power of two above 1.5 na
+            while (mask < na + na / 2)
+                mask = mask * 2 + 1;
+            std::vector<std::uint32_t> in_a(mask + 1, 0), in_b(mask + 1, 0);
             auto slot = [&](std::size_t hash) {
-                std::size_t at = hash & (size - 1);
+                std::size_t at = hash & mask;
                 while (in_a[at] != 0 && ha_[(in_a[at] & ~many) - 1] != hash)
-                    at = (at + 1) & (size - 1);
+                    at = (at + 1) & mask;
                 return at;
             };
             for (std::size_t i = 0; i < na; i++) {
@@ -162,13 +162,8 @@ private:
     {
         constexpr std::uint32_t none = UINT32_MAX;
         std::vector<std::uint32_t> tails, tail_index, previous(pairs.size(), none);
-        tails.reserve(pairs.size());
-        tail_index.reserve(pairs.size());
         for (std::size_t k = 0; k < pairs.size(); k++) {
-            // A pair after the run's end extends it.
-            auto it = !tails.empty() && tails.back() < pairs[k].second
-                          ? tails.end()
-                          : std::lower_bound(tails.begin(), tails.end(), pairs[k].second);
+            auto it = std::lower_bound(tails.begin(), tails.end(), pairs[k].second);
             std::size_t at = static_cast<std::size_t>(it - tails.begin());
             if (at > 0)
                 previous[k] = tail_index[at - 1];
@@ -180,16 +175,16 @@ private:
                 tail_index[at] = static_cast<std::uint32_t>(k);
             }
         }
-        // The run's pairs, from its last back to its first (their indices in tails, which
-        // is not needed any more), then moved to the front of pairs in order: the m-th of
-        // the run stands at m or later, so no pair is overwritten before it is moved.
-        const std::size_t run = tails.size();
+        // The run's pairs, from its last back to its first, then moved to the front of
+        // pairs in order: the m-th of the run stands at m or later, so no pair is
+        // overwritten before it is moved.
+        std::vector<std::uint32_t> run(tails.size());
         std::uint32_t k = tail_index.empty() ? none : tail_index.back();
-        for (std::size_t m = run; m-- > 0; k = previous[k])
-            tails[m] = k;
-        for (std::size_t m = 0; m < run; m++)
-            pairs[m] = pairs[tails[m]];
-        pairs.resize(run);
+        for (std::size_t m = run.size(); m-- > 0; k = previous[k])
+            run[m] = k;
+        for (std::size_t m = 0; m < run.size(); m++)
+            pairs[m] = pairs[run[m]];
+        pairs.resize(run.size());
     }
 
     void search(std::size_t a0, std::size_t a1, std::size_t b0, std::size_t b1)

@@ -69,7 +69,7 @@ std::uint64_t load8(const char *p)
 unsigned first_json_special16(const char *p)
 {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v); // v <= 0x1F
+    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v); // v is at most 0x1F
     const __m128i quote = _mm_cmpeq_epi8(v, _mm_set1_epi8('"'));
     const __m128i backslash = _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'));
     const unsigned marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(control, _mm_or_si128(quote, backslash))));
@@ -129,21 +129,18 @@ void append_escaped(std::string &out, std::string_view before, std::string_view 
     char buf[6 * piece + 64];
     std::size_t used = 0;
     auto flush = [&] {
-        if (used > 0)
+        if (used != 0)
             out.append(buf, used);
         used = 0;
     };
     auto put = [&](std::string_view s) {
-        if (s.empty())
-            return;
-        if (s.size() > sizeof buf - used)
+        if (s.size() > sizeof buf - used) {
             flush();
-        if (s.size() > sizeof buf) {
             out.append(s.data(), s.size());
-            return;
+        } else if (!s.empty()) {
+            std::memcpy(buf + used, s.data(), s.size());
+            used += s.size();
         }
-        std::memcpy(buf + used, s.data(), s.size());
-        used += s.size();
     };
     put(before);
     for (std::size_t at = 0; at < text.size(); at += piece) {
@@ -388,8 +385,7 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
             cp.decode(text.substr(at, end - at), scratch);
             append_json_escaped(b, scratch);
             at = end;
-            if (at < text.size())
-                out.maybe_flush();
+            out.maybe_flush();
         }
         b.append(after.data(), after.size());
     };

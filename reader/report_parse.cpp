@@ -585,9 +585,9 @@ std::size_t Parser::parse_listing(std::size_t section, std::size_t heading)
     listing.section = section;
     listing.heading_line = s.first_line + heading;
     listing.directory = span(*listing_heading(r_.line(s.first_line + heading)));
-    // Room for the most entries there can be, up to a bound (memory reserved and not used
-    // is never touched); beyond, the vector grows as it fills.
-    listing.entries.reserve(std::min<std::size_t>(count - heading - 1, std::size_t(1) << 16));
+    // Room for as many entries as there are lines from the heading on, up to a bound
+    // (memory reserved and not used is never touched); beyond, the vector grows as it fills.
+    listing.entries.reserve(std::min<std::size_t>(count - heading, std::size_t(1) << 16));
     std::size_t i = heading + 1;
     for (; i < count; i++) {
         ListingEntry e;

@@ -312,3 +312,16 @@ TEST(ReaderReportDiff, ListingEntriesByName)
     EXPECT_EQ(summary(diff(a, report({listing_line("C.CFG", 1), listing_line("B.CFG", 2), listing_line("A.CFG", 1)}))),
               (std::vector<std::string>{"voip-files entry removed B.CFG", "voip-files entry added C.CFG"}));
 }
+
+TEST(ReaderReportDiff, AListingOnlyInOneReport)
+{
+    // A listing's section in one report only: its entries come as removed or added.
+    std::string a = join(full_report());
+    std::string b = replaced(a, banner("kamailio") + "\r\n" + listing_heading("c:\\cygwin\\kamailio") + "\r\n" +
+                                    listing_line("kamailio.core", 3221225472LL) + "\r\n",
+                             "");
+    EXPECT_EQ(summary(diff(a, b)), (std::vector<std::string>{"kamailio section removed",
+                                                             "kamailio entry removed kamailio.core"}));
+    EXPECT_EQ(summary(diff(b, a)), (std::vector<std::string>{"kamailio section added",
+                                                             "kamailio entry added kamailio.core"}));
+}

@@ -365,18 +365,25 @@ TEST(ReaderFiles, AFileGivesTheModelOfItsBytes)
 TEST(ReaderFiles, BoundsAndFailuresAreClearErrors)
 {
     TempFile f("reader-files-bounds.txt", std::string(4096, 'x'));
-    EXPECT_EQ(read_report_bytes(f.path, 4096).size(), 4096u);
+    ReportBytes at_limit = read_report_bytes(f.path, 4096);
+    EXPECT_EQ(at_limit.view(), std::string(4096, 'x'));
+#ifndef _WIN32
+    EXPECT_TRUE(at_limit.borrowed()); // mapped, not copied
+    EXPECT_FALSE(parse(join(full_report())).bytes.borrowed());
+#endif
     EXPECT_EQ(error_of(f.path, 4095).rfind("larger than", 0), 0u);
     EXPECT_EQ(read_file_bytes(f.path, 4096).size(), 4096u);
     EXPECT_THROW(read_file_bytes(f.path, 4095), ReportError);
     TempFile empty("reader-files-empty.txt", "");
     EXPECT_TRUE(read_report_bytes(empty.path, 10).empty());
+    EXPECT_FALSE(read_report_bytes(empty.path, 10).borrowed());
     EXPECT_THROW(read_report(empty.path), ReportError);
     EXPECT_EQ(error_of(::testing::TempDir() + "reader-files-none.txt", 10).rfind("can't open it: ", 0), 0u);
 #ifndef _WIN32
     // What has no size to ask for is read in pieces, up to the bound.
     EXPECT_EQ(error_of("/dev/zero", 100000).rfind("larger than", 0), 0u);
     EXPECT_TRUE(read_report_bytes("/dev/null", 10).empty());
+    EXPECT_FALSE(read_report_bytes("/dev/null", 10).borrowed());
     EXPECT_EQ(error_of(::testing::TempDir(), 10).rfind("can't read it: ", 0), 0u);
 #endif
 }
