@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "text.h"
+
 namespace telinv_read {
 
 // One single-byte code page: the code points of the bytes 0x80 to 0xFF (0xFFFD where the
@@ -66,6 +68,8 @@ private:
 template <class F> void Codepage::for_each_replaced(std::string_view bytes, F &&f) const
 {
     const std::size_t n = bytes.size();
+    if (is_ascii(bytes))
+        return;
     if (!is_utf8()) {
         for (std::size_t i = 0; i < n; i++) {
             unsigned char b = static_cast<unsigned char>(bytes[i]);

@@ -10,6 +10,11 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace telinv_read {
@@ -132,6 +137,36 @@ std::string read_file_bytes(const std::string &utf8_path, std::size_t limit)
         }
     }
     return bytes;
+}
+
+ReportBytes read_report_bytes(const std::string &utf8_path, std::size_t limit)
+{
+#ifndef _WIN32
+    // A regular file that is not empty and within the limit is mapped; anything else,
+    // or a file the system won't map, is read as read_file_bytes reads it (which also
+    // gives the reasons for what can't be read).
+    const int fd = ::open(utf8_path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd != -1) {
+        struct stat st;
+        void *p = MAP_FAILED;
+        std::size_t size = 0;
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size != 0 &&
+            static_cast<unsigned long long>(st.st_size) <= limit) {
+            size = static_cast<std::size_t>(st.st_size);
+            int flags = MAP_PRIVATE;
+#ifdef MAP_POPULATE
+            flags |= MAP_POPULATE; // all pages at once rather than a fault for each
+#endif
+            p = ::mmap(nullptr, size, PROT_READ, flags, fd, 0);
+        }
+        ::close(fd); // a mapping stays
+        if (p != MAP_FAILED) {
+            std::shared_ptr<const void> keeper(p, [size](const void *at) { ::munmap(const_cast<void *>(at), size); });
+            return ReportBytes(std::move(keeper), static_cast<const char *>(p), size);
+        }
+    }
+#endif
+    return read_file_bytes(utf8_path, limit);
 }
 
 Output::Output(std::FILE *stream) : stream_(stream) {}

@@ -9,11 +9,18 @@
 #include <string_view>
 #include <vector>
 
+#include "report.h"
+
 namespace telinv_read {
 
 // The whole file, at most limit bytes; throws ReportError with the reason (can't open,
 // can't read, larger than the limit).
 std::string read_file_bytes(const std::string &utf8_path, std::size_t limit);
+
+// The same as a report's bytes. A regular file is mapped into memory where the system
+// offers that (no copy: a report of megabytes is read in a fraction of the time); others
+// (pipes, devices, an empty size) are read as read_file_bytes reads them.
+ReportBytes read_report_bytes(const std::string &utf8_path, std::size_t limit);
 
 // UTF-16 and UTF-8 both ways; what does not convert becomes U+FFFD.
 std::string utf8_from_utf16(std::u16string_view text);

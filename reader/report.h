@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -34,6 +35,37 @@ struct Span {
 };
 
 enum class LineEnd { crlf, lf };
+
+// A report's bytes, read-only: a string of their own, or memory that another owner keeps
+// (the file's pages mapped into memory, which spares the copy of a report of megabytes).
+// Copies share that memory.
+class ReportBytes {
+public:
+    ReportBytes() = default;
+    ReportBytes(std::string bytes) : owned_(std::move(bytes)) {}
+    // size bytes at data, kept as long as `keeper` is (or one of its copies).
+    ReportBytes(std::shared_ptr<const void> keeper, const char *data, std::size_t size)
+        : keeper_(std::move(keeper)), data_(data), size_(size)
+    {
+    }
+
+    const char *data() const { return keeper_ ? data_ : owned_.data(); }
+    std::size_t size() const { return keeper_ ? size_ : owned_.size(); }
+    bool empty() const { return size() == 0; }
+    char operator[](std::size_t i) const { return data()[i]; }
+    const char *begin() const { return data(); }
+    const char *end() const { return data() + size(); }
+    std::string_view view() const { return std::string_view(data(), size()); }
+    operator std::string_view() const { return view(); }
+    // Whether the bytes are memory another owner keeps rather than a string of their own.
+    bool borrowed() const { return keeper_ != nullptr; }
+
+private:
+    std::string owned_;
+    std::shared_ptr<const void> keeper_;
+    const char *data_ = nullptr;
+    std::size_t size_ = 0;
+};
 
 // What a section is, by its banner and its place in the order of the report.
 enum class SectionKind {
@@ -157,7 +189,7 @@ struct LogExcerpt {
 class Report {
 public:
     std::string file;  // the name as given, UTF-8 (for messages and the output)
-    std::string bytes; // the report, as read
+    ReportBytes bytes; // the report, as read
     LineEnd line_end = LineEnd::crlf;
     bool truncated = false; // the last line has no line end: the report was cut off
     bool short_report = false;
@@ -174,7 +206,7 @@ public:
     std::vector<ErrorLine> errors;
     std::vector<LogExcerpt> logs;
 
-    std::string_view text(Span s) const { return std::string_view(bytes).substr(s.offset, s.size); }
+    std::string_view text(Span s) const { return bytes.view().substr(s.offset, s.size); }
     std::string_view line(std::size_t i) const { return text(lines[i]); }
     std::string_view line_end_text() const { return line_end == LineEnd::crlf ? "\r\n" : "\n"; }
     // The section's lines less the empty line that ends a whole report.

@@ -1,6 +1,7 @@
 #include "report_diff.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <unordered_map>
@@ -30,9 +31,14 @@ struct HashedLine {
 constexpr double piece_budget = 5e7;
 constexpr double total_budget = 4e8;
 
-class LineDiffer {
+// The lines of a side are any Lines with size() and operator[] giving the line's text: a
+// vector of texts, or a section's lines in its report.
+template <class Lines> class LineDiffer {
+    using Pair = std::pair<std::uint32_t, std::uint32_t>; // a line's position in a, in b
+    using Pairs = std::vector<Pair>;
+
 public:
-    LineDiffer(const std::vector<std::string_view> &a, const std::vector<std::string_view> &b) : a_(a), b_(b) {}
+    LineDiffer(const Lines &a, const Lines &b) : a_(a), b_(b) {}
 
     // The edit script: what each step does.
     std::vector<Op> run()
@@ -44,7 +50,16 @@ public:
     bool coarse() const { return coarse_; }
 
 private:
-    void emit(Op op, std::size_t n) { ops_.insert(ops_.end(), n, op); }
+    void emit(Op op, std::size_t n)
+    {
+        if (n == 1)
+            ops_.push_back(op);
+        else if (n != 0)
+            ops_.insert(ops_.end(), n, op);
+    }
+
+    // A line of a's hash: from those of the piece split by its unique lines, or made now.
+    std::size_t hash_a(std::size_t i) const { return i - ha0_ < ha_.size() ? ha_[i - ha0_] : hash_(a_[i]); }
 
     void piece(std::size_t a0, std::size_t a1, std::size_t b0, std::size_t b1, bool split)
     {
@@ -80,39 +95,73 @@ private:
         emit(Op::common, tail);
     }
 
-    // The lines that occur once in each side's piece, in an order both sides share (the
-    // longest increasing run of their positions), are taken as common; the pieces between
-    // them are compared on their own. Lines are found by sorting their hashes.
+    // The lines whose hash occurs once in each side's piece (and whose texts are equal),
+    // in an order both sides share (the longest increasing run of their positions), are
+    // taken as common; the pieces between them are compared on their own. Hashes are
+    // counted in a table of a's hashes, open addressing.
     void by_unique_lines(std::size_t a0, std::size_t a1, std::size_t b0, std::size_t b1)
     {
-        struct Key {
-            std::size_t hash;
-            std::size_t pos; // in b when the top bit is set
-        };
-        const std::size_t in_b = std::size_t(1) << (sizeof(std::size_t) * 8 - 1);
-        std::hash<std::string_view> h;
-        std::vector<Key> keys;
-        keys.reserve((a1 - a0) + (b1 - b0));
-        for (std::size_t i = a0; i < a1; i++)
-            keys.push_back({h(a_[i]), i});
-        for (std::size_t j = b0; j < b1; j++)
-            keys.push_back({h(b_[j]), j | in_b});
-        std::sort(keys.begin(), keys.end(),
-                  [](const Key &x, const Key &y) { return x.hash != y.hash ? x.hash < y.hash : x.pos < y.pos; });
-        std::vector<std::pair<std::size_t, std::size_t>> pairs; // (position in a, in b)
-        for (std::size_t k = 0; k < keys.size();) {
-            std::size_t e = k;
-            while (e < keys.size() && keys[e].hash == keys[k].hash)
-                e++;
-            if (e - k == 2 && !(keys[k].pos & in_b) && (keys[k + 1].pos & in_b) &&
-                a_[keys[k].pos] == b_[keys[k + 1].pos & ~in_b])
-                pairs.emplace_back(keys[k].pos, keys[k + 1].pos & ~in_b);
-            k = e;
+        const std::size_t na = a1 - a0, nb = b1 - b0;
+        ha0_ = a0;
+        ha_.resize(na);
+        for (std::size_t i = 0; i < na; i++)
+            ha_[i] = hash_(a_[a0 + i]);
+        // Room reserved for the most there can be: what is not used is never touched.
+        Pairs pairs;
+        pairs.reserve(na);
+        {
+            // Per hash of a: its first line in a's piece and its line in b's piece (each
+            // from 1, 0 for none), with `many` set where there are more.
+            constexpr std::uint32_t many = 0x80000000u;
+            std::size_t mask = 15; // the table's size less one: a power of two above 1.5 na
+            while (mask < na + na / 2)
+                mask = mask * 2 + 1;
+            std::vector<std::uint32_t> in_a(mask + 1, 0), in_b(mask + 1, 0);
+            auto slot = [&](std::size_t hash) {
+                std::size_t at = hash & mask;
+                while (in_a[at] != 0 && ha_[(in_a[at] & ~many) - 1] != hash)
+                    at = (at + 1) & mask;
+                return at;
+            };
+            for (std::size_t i = 0; i < na; i++) {
+                std::uint32_t &x = in_a[slot(ha_[i])];
+                x = x == 0 ? static_cast<std::uint32_t>(i + 1) : x | many;
+            }
+            for (std::size_t j = 0; j < nb; j++) {
+                std::size_t at = slot(hash_(b_[b0 + j]));
+                if (in_a[at] != 0)
+                    in_b[at] = in_b[at] == 0 ? static_cast<std::uint32_t>(j + 1) : in_b[at] | many;
+            }
+            for (std::size_t i = 0; i < na; i++) {
+                std::size_t at = slot(ha_[i]);
+                if (in_a[at] != i + 1 || in_b[at] == 0 || (in_b[at] & many))
+                    continue;
+                std::size_t j = in_b[at] - 1;
+                if (a_[a0 + i] == b_[b0 + j])
+                    pairs.emplace_back(static_cast<std::uint32_t>(a0 + i), static_cast<std::uint32_t>(b0 + j));
+            }
         }
-        keys = std::vector<Key>();
-        std::sort(pairs.begin(), pairs.end());
-        // Longest increasing subsequence of the b positions (patience sorting).
-        std::vector<std::size_t> tails, tail_index, previous(pairs.size(), SIZE_MAX);
+        // The anchors: the longest run of pairs in b's order too; all of them where they
+        // come in that order, as they mostly do.
+        auto b_order = [](const Pair &x, const Pair &y) { return x.second < y.second; };
+        if (!std::is_sorted(pairs.begin(), pairs.end(), b_order))
+            longest_run(pairs);
+        std::size_t ia = a0, ib = b0;
+        for (auto [pa, pb] : pairs) {
+            piece(ia, pa, ib, pb, false);
+            emit(Op::common, 1);
+            ia = pa + std::size_t(1);
+            ib = pb + std::size_t(1);
+        }
+        piece(ia, a1, ib, b1, false);
+    }
+
+    // Keeps of the pairs (in a's order) the longest run whose b positions increase: the
+    // longest increasing subsequence, by patience sorting.
+    static void longest_run(Pairs &pairs)
+    {
+        constexpr std::uint32_t none = UINT32_MAX;
+        std::vector<std::uint32_t> tails, tail_index, previous(pairs.size(), none);
         for (std::size_t k = 0; k < pairs.size(); k++) {
             auto it = std::lower_bound(tails.begin(), tails.end(), pairs[k].second);
             std::size_t at = static_cast<std::size_t>(it - tails.begin());
@@ -120,38 +169,33 @@ private:
                 previous[k] = tail_index[at - 1];
             if (it == tails.end()) {
                 tails.push_back(pairs[k].second);
-                tail_index.push_back(k);
+                tail_index.push_back(static_cast<std::uint32_t>(k));
             } else {
                 *it = pairs[k].second;
-                tail_index[at] = k;
+                tail_index[at] = static_cast<std::uint32_t>(k);
             }
         }
-        std::vector<std::pair<std::size_t, std::size_t>> anchors;
-        for (std::size_t k = tail_index.empty() ? SIZE_MAX : tail_index.back(); k != SIZE_MAX; k = previous[k])
-            anchors.push_back(pairs[k]);
-        std::reverse(anchors.begin(), anchors.end());
-        pairs = {};
-        tails = tail_index = previous = {};
-        std::size_t ia = a0, ib = b0;
-        for (auto [pa, pb] : anchors) {
-            piece(ia, pa, ib, pb, false);
-            emit(Op::common, 1);
-            ia = pa + 1;
-            ib = pb + 1;
-        }
-        piece(ia, a1, ib, b1, false);
+        // The run's pairs, from its last back to its first, then moved to the front of
+        // pairs in order: the m-th of the run stands at m or later, so no pair is
+        // overwritten before it is moved.
+        std::vector<std::uint32_t> run(tails.size());
+        std::uint32_t k = tail_index.empty() ? none : tail_index.back();
+        for (std::size_t m = run.size(); m-- > 0; k = previous[k])
+            run[m] = k;
+        for (std::size_t m = 0; m < run.size(); m++)
+            pairs[m] = pairs[run[m]];
+        pairs.resize(run.size());
     }
 
     void search(std::size_t a0, std::size_t a1, std::size_t b0, std::size_t b1)
     {
-        std::hash<std::string_view> h;
         std::vector<HashedLine> a, b;
         a.reserve(a1 - a0);
         b.reserve(b1 - b0);
         for (std::size_t i = a0; i < a1; i++)
-            a.push_back(HashedLine{h(a_[i]), a_[i]});
+            a.push_back(HashedLine{hash_a(i), a_[i]});
         for (std::size_t j = b0; j < b1; j++)
-            b.push_back(HashedLine{h(b_[j]), b_[j]});
+            b.push_back(HashedLine{hash_(b_[j]), b_[j]});
         dtl::Diff<HashedLine, std::vector<HashedLine>> d(a, b);
         d.compose();
         for (const auto &step : d.getSes().getSequence()) {
@@ -164,17 +208,26 @@ private:
         }
     }
 
-    const std::vector<std::string_view> &a_, &b_;
+    const Lines &a_, &b_;
+    std::hash<std::string_view> hash_;
+    std::vector<std::size_t> ha_; // hashes of a's lines from ha0_ on
+    std::size_t ha0_ = 0;
     std::vector<Op> ops_;
     double spent_ = 0;
     bool coarse_ = false;
 };
 
-} // namespace
+// A section's lines in its report, for the line diff.
+struct SectionLines {
+    const Report *r = nullptr;
+    std::size_t first = 0, count = 0;
+    std::size_t size() const { return count; }
+    std::string_view operator[](std::size_t i) const { return r->line(first + i); }
+};
 
-LineDiff diff_lines(const std::vector<std::string_view> &a, const std::vector<std::string_view> &b, int context)
+template <class Lines> LineDiff diff_lines_of(const Lines &a, const Lines &b, int context)
 {
-    LineDiffer differ(a, b);
+    LineDiffer<Lines> differ(a, b);
     std::vector<Op> ops = differ.run();
     LineDiff result;
     result.coarse = differ.coarse();
@@ -246,6 +299,13 @@ LineDiff diff_lines(const std::vector<std::string_view> &a, const std::vector<st
         commons_before = 0;
     }
     return result;
+}
+
+} // namespace
+
+LineDiff diff_lines(const std::vector<std::string_view> &a, const std::vector<std::string_view> &b, int context)
+{
+    return diff_lines_of(a, b, context);
 }
 
 namespace {
@@ -444,25 +504,34 @@ void Differ::section_pair(const std::optional<std::size_t> &o, const std::option
         lines(o, n);
 }
 
-std::vector<std::string_view> content_lines(const Report &r, const std::optional<std::size_t> &section)
+// The section's lines less the empty line that ends a whole report; none for no section.
+SectionLines content_lines(const Report &r, const std::optional<std::size_t> &section)
 {
-    std::vector<std::string_view> out;
-    if (!section)
-        return out;
-    const Section &s = r.sections[*section];
-    std::size_t n = r.content_count(*section);
-    out.reserve(n);
-    for (std::size_t i = 0; i < n; i++)
-        out.push_back(r.line(s.first_line + i));
-    return out;
+    SectionLines lines;
+    lines.r = &r;
+    if (section) {
+        lines.first = r.sections[*section].first_line;
+        lines.count = r.content_count(*section);
+    }
+    return lines;
+}
+
+bool same_lines(const SectionLines &a, const SectionLines &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); i++)
+        if (a[i] != b[i])
+            return false;
+    return true;
 }
 
 void Differ::lines(const std::optional<std::size_t> &o, const std::optional<std::size_t> &n)
 {
-    std::vector<std::string_view> a = content_lines(old_, o), b = content_lines(new_, n);
-    if (a == b)
+    SectionLines a = content_lines(old_, o), b = content_lines(new_, n);
+    if (same_lines(a, b))
         return;
-    LineDiff d = diff_lines(a, b, opt_.context);
+    LineDiff d = diff_lines_of(a, b, opt_.context);
     if (d.hunks.empty())
         return;
     const Report &r = n ? new_ : old_;
@@ -585,15 +654,6 @@ void Differ::listings(const std::optional<std::size_t> &o, const std::optional<s
         return j;
     };
     auto compare = [&](const Listing *a, const Listing *b) {
-        std::vector<const ListingEntry *> ea, eb;
-        if (a)
-            for (const ListingEntry &e : a->entries)
-                ea.push_back(&e);
-        if (b)
-            for (const ListingEntry &e : b->entries)
-                eb.push_back(&e);
-        auto ma = by_key<ListingEntry>(ea, [&](const ListingEntry &e) { return old_.text(e.name); });
-        auto mb = by_key<ListingEntry>(eb, [&](const ListingEntry &e) { return new_.text(e.name); });
         auto emit = [&](const ListingEntry *x, const ListingEntry *y) {
             if (x && y && old_.text(x->date) == new_.text(y->date) && x->bytes == y->bytes)
                 return;
@@ -605,6 +665,24 @@ void Differ::listings(const std::optional<std::size_t> &o, const std::optional<s
             c["new"] = entry_json(new_, y);
             changes_.push_back(std::move(c));
         };
+        // Mostly the two listings have the same names in the same order: then each entry
+        // is compared with the one at its place.
+        if (a && b && a->entries.size() == b->entries.size() &&
+            std::equal(a->entries.begin(), a->entries.end(), b->entries.begin(),
+                       [&](const ListingEntry &x, const ListingEntry &y) { return old_.text(x.name) == new_.text(y.name); })) {
+            for (std::size_t i = 0; i < a->entries.size(); i++)
+                emit(&a->entries[i], &b->entries[i]);
+            return;
+        }
+        std::vector<const ListingEntry *> ea, eb;
+        if (a)
+            for (const ListingEntry &e : a->entries)
+                ea.push_back(&e);
+        if (b)
+            for (const ListingEntry &e : b->entries)
+                eb.push_back(&e);
+        auto ma = by_key<ListingEntry>(ea, [&](const ListingEntry &e) { return old_.text(e.name); });
+        auto mb = by_key<ListingEntry>(eb, [&](const ListingEntry &e) { return new_.text(e.name); });
         for (auto &[name, list] : ma) {
             auto it = mb.find(name);
             for (std::size_t k = 0; k < list.size(); k++)

@@ -1,50 +1,163 @@
 #include "report_json.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__) && defined(__GNUC__)
+#include <emmintrin.h>
+#endif
 
 #include "text.h"
 
 namespace telinv_read {
 
-void append_json_string(std::string &out, std::string_view utf8)
+
+namespace {
+
+// The bytes that a JSON string can't hold as they are: the control characters, the
+// quote and the backslash.
+bool json_special(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+
+// The letter of an escape that has one (\" \\ \b \f \n \r \t), or 0 for \u00XX.
+char escape_letter(unsigned char c)
 {
-    out += '"';
-    append_json_escaped(out, utf8);
-    out += '"';
+    static constexpr std::array<char, 256> letters = [] {
+        std::array<char, 256> t{};
+        t['"'] = '"';
+        t['\\'] = '\\';
+        t['\b'] = 'b';
+        t['\f'] = 'f';
+        t['\n'] = 'n';
+        t['\r'] = 'r';
+        t['\t'] = 't';
+        return t;
+    }();
+    return letters[c];
 }
 
-void append_json_escaped(std::string &out, std::string_view utf8)
+// Of 8 bytes (the first in the lowest bits), the first that is such a byte, or 8. The
+// control characters are the bytes below 0x20, and x ^ '"' and x ^ '\\' are zero for the
+// other two: (v - 0x01...) & ~v & 0x80... marks the zero bytes of v, and with 0x20... in
+// place of 0x01... the bytes below 0x20. A mark can be wrong above a right one (a borrow
+// goes up), never below it, so the lowest mark is the first such byte.
+unsigned first_json_special(std::uint64_t w)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101u, highs = 0x8080808080808080u;
+    const std::uint64_t quote = w ^ (ones * '"'), backslash = w ^ (ones * '\\');
+    const std::uint64_t marks =
+        (((w - ones * 0x20) & ~w) | ((quote - ones) & ~quote) | ((backslash - ones) & ~backslash)) & highs;
+    if (marks == 0)
+        return 8;
+    // The lowest mark alone is bit 8 i + 7 of byte i; the product's top byte is i + 1.
+    return static_cast<unsigned>((((marks & (0 - marks)) >> 7) * 0x0102030405060708u) >> 56) - 1;
+}
+
+// The 8 bytes at p as one number, the first in the lowest bits (one load, where that is
+// the machine's order).
+std::uint64_t load8(const char *p)
+{
+    const unsigned char *u = reinterpret_cast<const unsigned char *>(p);
+    return std::uint64_t(u[0]) | std::uint64_t(u[1]) << 8 | std::uint64_t(u[2]) << 16 | std::uint64_t(u[3]) << 24 |
+           std::uint64_t(u[4]) << 32 | std::uint64_t(u[5]) << 40 | std::uint64_t(u[6]) << 48 |
+           std::uint64_t(u[7]) << 56;
+}
+
+#if defined(__SSE2__) && defined(__GNUC__)
+// The same for 16 bytes, with the vector instructions every x86-64 has.
+unsigned first_json_special16(const char *p)
+{
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(0x1F)), v); // v is at most 0x1F
+    const __m128i quote = _mm_cmpeq_epi8(v, _mm_set1_epi8('"'));
+    const __m128i backslash = _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'));
+    const unsigned marks = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(control, _mm_or_si128(quote, backslash))));
+    return marks == 0 ? 16 : static_cast<unsigned>(__builtin_ctz(marks));
+}
+#define TELINV_JSON_SIXTEEN 1
+#endif
+
+// Writes the escaped form of n bytes to q, which has room for 6 * n; returns its end.
+char *write_json_escaped(const char *p, std::size_t n, char *q)
 {
     static const char hex[] = "0123456789abcdef";
-    std::size_t i = 0;
-    const std::size_t n = utf8.size();
-    while (i < n) {
-        std::size_t start = i;
-        while (i < n) {
-            unsigned char c = static_cast<unsigned char>(utf8[i]);
-            if (c < 0x20 || c == '"' || c == '\\')
-                break;
-            i++;
+    const char *const end = p + n;
+    for (;;) {
+        // Up to the next byte that needs an escape: a block at a time (16 bytes, then 8),
+        // each copied whole and counted as far as it is plain; then byte by byte.
+        bool found = false;
+#ifdef TELINV_JSON_SIXTEEN
+        while (!found && end - p >= 16) {
+            const unsigned plain = first_json_special16(p);
+            std::memcpy(q, p, 16);
+            p += plain;
+            q += plain;
+            found = plain < 16;
         }
-        out.append(utf8.data() + start, i - start);
-        if (i == n)
-            break;
-        unsigned char c = static_cast<unsigned char>(utf8[i++]);
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
-        default:
-            out += "\\u00";
-            out += hex[c >> 4];
-            out += hex[c & 15];
+#endif
+        while (!found && end - p >= 8) {
+            const unsigned plain = first_json_special(load8(p));
+            std::memcpy(q, p, 8);
+            p += plain;
+            q += plain;
+            found = plain < 8;
+        }
+        while (!found && p < end && !json_special(static_cast<unsigned char>(*p)))
+            *q++ = *p++;
+        if (p == end)
+            return q;
+        const unsigned char c = static_cast<unsigned char>(*p++);
+        *q++ = '\\';
+        if (const char letter = escape_letter(c)) {
+            *q++ = letter;
+        } else {
+            *q++ = 'u';
+            *q++ = '0';
+            *q++ = '0';
+            *q++ = hex[c >> 4];
+            *q++ = hex[c & 15];
         }
     }
 }
+
+// Appends `before`, the escaped text and `after`, through a buffer on the stack with room
+// for the longest escapes (\u00XX) of a piece of the text: one append for a short text.
+void append_escaped(std::string &out, std::string_view before, std::string_view text, std::string_view after)
+{
+    constexpr std::size_t piece = 1024;
+    char buf[6 * piece + 64];
+    std::size_t used = 0;
+    auto flush = [&] {
+        if (used != 0)
+            out.append(buf, used);
+        used = 0;
+    };
+    auto put = [&](std::string_view s) {
+        if (s.size() > sizeof buf - used) {
+            flush();
+            out.append(s.data(), s.size());
+        } else if (!s.empty()) {
+            std::memcpy(buf + used, s.data(), s.size());
+            used += s.size();
+        }
+    };
+    put(before);
+    for (std::size_t at = 0; at < text.size(); at += piece) {
+        const std::size_t n = std::min(piece, text.size() - at);
+        if (6 * n > sizeof buf - used)
+            flush();
+        used = static_cast<std::size_t>(write_json_escaped(text.data() + at, n, buf + used) - buf);
+    }
+    put(after);
+    flush();
+}
+
+} // namespace
+
+void append_json_string(std::string &out, std::string_view utf8) { append_escaped(out, "\"", utf8, "\""); }
+
+void append_json_escaped(std::string &out, std::string_view utf8) { append_escaped(out, {}, utf8, {}); }
 
 std::string dump(const Json &value)
 {
@@ -208,14 +321,39 @@ void write_array(Output &out, const std::string &pad, std::size_t count, Make ma
     b += ']';
 }
 
+// The same with elements that write(i) appends to the output's buffer itself.
+template <class Write>
+void write_lines(Output &out, const std::string &pad, std::size_t count, Write write)
+{
+    std::string &b = out.buffer();
+    if (count == 0) {
+        b += "[]";
+        return;
+    }
+    b += "[\n";
+    for (std::size_t i = 0; i < count; i++) {
+        b += pad;
+        b += "  ";
+        write(i);
+        b += i + 1 < count ? ",\n" : "\n";
+        out.maybe_flush();
+    }
+    b += pad;
+    b += ']';
+}
+
 } // namespace
 
 void write_report_json(Output &out, const Report &r, const Codepage &cp, int base)
 {
     const std::string pad(static_cast<std::size_t>(base), ' ');
     const std::string pad1 = pad + "  ";
+    const std::string line_open = pad1 + "    \"";
     std::string &b = out.buffer();
     std::string scratch;
+    // Most reports are ASCII throughout: then no text needs decoding, and no byte stands
+    // behind a U+FFFD.
+    const bool ascii = is_ascii(r.bytes);
     auto key = [&](const char *name) {
         b += pad1;
         b += '"';
@@ -223,16 +361,18 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
         b += "\": ";
     };
     // A span of the report as a JSON string, decoded on the way, a piece at a time, so
-    // that a line of any length costs no more memory than a piece of it.
-    auto bytes_string = [&](Span s) {
+    // that a line of any length costs no more memory than a piece of it. ASCII, which
+    // most of a report is, reads the same in every code page and needs no decoding.
+    // A span of the report as a JSON string (between `before` and `after`), decoded on
+    // the way, a piece at a time, so that a line of any length costs no more memory than
+    // a piece of it. ASCII, which most of a report is, reads the same in every code page.
+    auto bytes_string = [&](Span s, std::string_view before = "\"", std::string_view after = "\"") {
         std::string_view text = r.text(s);
-        if (text.size() <= 65536) {
-            scratch.clear();
-            cp.decode(text, scratch);
-            append_json_string(b, scratch);
+        if (text.size() <= 65536 && (ascii || is_ascii(text))) {
+            append_escaped(b, before, text, after);
             return;
         }
-        b += '"';
+        b.append(before.data(), before.size());
         for (std::size_t at = 0; at < text.size();) {
             std::size_t end = std::min(text.size(), at + 65536);
             // Never between the bytes of a UTF-8 character: back over up to three
@@ -244,10 +384,16 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
             scratch.clear();
             cp.decode(text.substr(at, end - at), scratch);
             append_json_escaped(b, scratch);
-            out.maybe_flush();
             at = end;
+            out.maybe_flush();
         }
-        b += '"';
+        b.append(after.data(), after.size());
+    };
+    // A member of an object written in one line, as dump() writes it ("key":value).
+    auto member = [&](const char *name, bool first) {
+        b += first ? "{\"" : ",\"";
+        b += name;
+        b += "\":";
     };
 
     b += "{\n";
@@ -294,10 +440,7 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
         } else {
             b += "[\n";
             for (std::size_t k = 0; k < s.line_count; k++) {
-                b += pad1;
-                b += "    ";
-                bytes_string(r.lines[s.first_line + k]);
-                b += k + 1 < s.line_count ? ",\n" : "\n";
+                bytes_string(r.lines[s.first_line + k], line_open, k + 1 < s.line_count ? "\",\n" : "\"\n");
                 out.maybe_flush();
             }
             b += pad1;
@@ -311,15 +454,23 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
     }
     b += ",\n";
 
+    // The inventory and the listings' entries are many: they are written here as
+    // dump() would write their objects.
     key("inventory");
-    write_array(out, pad1, r.inventory.size(), [&](std::size_t i) {
+    write_lines(out, pad1, r.inventory.size(), [&](std::size_t i) {
         const InventoryEntry &e = r.inventory[i];
-        Json j;
-        j["path"] = cp.decode(r.text(e.path));
-        j["version"] = text_json(r, cp, e.version);
-        j["bytes"] = e.bytes;
-        j["group"] = e.group;
-        return j;
+        member("path", true);
+        bytes_string(e.path);
+        member("version", false);
+        if (e.version)
+            bytes_string(*e.version);
+        else
+            b += "null";
+        member("bytes", false);
+        b += std::to_string(e.bytes);
+        member("group", false);
+        b += std::to_string(e.group);
+        b += '}';
     });
     b += ",\n";
 
@@ -337,15 +488,21 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
         b += ", \"directory\": ";
         bytes_string(l.directory);
         b += ", \"entries\": ";
-        write_array(out, pad1 + "  ", l.entries.size(), [&](std::size_t k) {
+        write_lines(out, pad1 + "  ", l.entries.size(), [&](std::size_t k) {
             const ListingEntry &e = l.entries[k];
-            Json j;
-            j["name"] = cp.decode(r.text(e.name));
-            j["date"] = cp.decode(r.text(e.date));
+            member("name", true);
+            bytes_string(e.name);
+            member("date", false);
+            bytes_string(e.date);
+            member("iso_date", false);
             std::string iso = iso_of_listing_date(r.text(e.date));
-            j["iso_date"] = iso.empty() ? Json(nullptr) : Json(iso);
-            j["bytes"] = e.bytes;
-            return j;
+            if (iso.empty())
+                b += "null";
+            else
+                append_json_string(b, iso);
+            member("bytes", false);
+            b += std::to_string(e.bytes);
+            b += '}';
         });
         b += i + 1 < r.listings.size() ? "},\n" : "}\n";
     }
@@ -401,12 +558,14 @@ void write_report_json(Output &out, const Report &r, const Codepage &cp, int bas
         b += '"';
         out.maybe_flush();
     };
-    cp.for_each_replaced(r.text(r.header_line), add);
-    for (const Section &s : r.sections) {
-        if (s.has_banner)
-            cp.for_each_replaced(r.text(s.banner), add);
-        for (std::size_t k = 0; k < s.line_count; k++)
-            cp.for_each_replaced(r.text(r.lines[s.first_line + k]), add);
+    if (!ascii) {
+        cp.for_each_replaced(r.text(r.header_line), add);
+        for (const Section &s : r.sections) {
+            if (s.has_banner)
+                cp.for_each_replaced(r.text(s.banner), add);
+            for (std::size_t k = 0; k < s.line_count; k++)
+                cp.for_each_replaced(r.text(r.lines[s.first_line + k]), add);
+        }
     }
     b += replaced == 0 ? "[]\n" : "]\n";
     b += pad;

@@ -2,7 +2,6 @@
 // then the typed views of the sections that lay out columns or fields. What does not fit
 // a typed view stays in the raw lines only.
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "file_io.h"
@@ -217,11 +216,20 @@ bool two_digits(std::string_view s, std::size_t at, int max, int *value)
     return *value <= max;
 }
 
+// "yyyy-mm-ddT" and the time; the year 0 to 9999, the month and day 1 to 99.
 std::string iso(int year, int month, int day, std::string_view hms)
 {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT", year, month, day);
-    return std::string(buf) + std::string(hms);
+    std::string out = "0000-00-00T";
+    out[0] = static_cast<char>('0' + year / 1000);
+    out[1] = static_cast<char>('0' + year / 100 % 10);
+    out[2] = static_cast<char>('0' + year / 10 % 10);
+    out[3] = static_cast<char>('0' + year % 10);
+    out[5] = static_cast<char>('0' + month / 10);
+    out[6] = static_cast<char>('0' + month % 10);
+    out[8] = static_cast<char>('0' + day / 10);
+    out[9] = static_cast<char>('0' + day % 10);
+    out.append(hms.data(), hms.size());
+    return out;
 }
 
 bool valid_hms(std::string_view hms)
@@ -300,8 +308,11 @@ private:
 
 template <class Each> void Parser::split_lines(Each each)
 {
-    const std::string &b = r_.bytes;
-    const std::size_t line_feeds = static_cast<std::size_t>(std::count(b.begin(), b.end(), '\n'));
+    const std::string_view b = r_.bytes;
+    std::size_t line_feeds = 0;
+    for (const char *p = b.data(), *end = p + b.size();
+         (p = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)))) != nullptr; p++)
+        line_feeds++;
     if (line_feeds >= max_report_lines)
         throw ReportError("more than " + std::to_string(max_report_lines) + " lines: not a telinv report");
     r_.lines.reserve(line_feeds);
@@ -574,6 +585,9 @@ std::size_t Parser::parse_listing(std::size_t section, std::size_t heading)
     listing.section = section;
     listing.heading_line = s.first_line + heading;
     listing.directory = span(*listing_heading(r_.line(s.first_line + heading)));
+    // Room for as many entries as there are lines from the heading on, up to a bound
+    // (memory reserved and not used is never touched); beyond, the vector grows as it fills.
+    listing.entries.reserve(std::min<std::size_t>(count - heading, std::size_t(1) << 16));
     std::size_t i = heading + 1;
     for (; i < count; i++) {
         ListingEntry e;
@@ -709,7 +723,9 @@ void Parser::parse_sysinfo(std::size_t section)
             // The first line; the version decides how the MAC addresses are laid out.
             std::size_t dot = value.find('.');
             auto major = parse_integer(value.substr(0, dot));
-            auto minor = dot == std::string_view::npos ? std::nullopt : parse_integer(value.substr(dot + 1));
+            std::optional<std::int64_t> minor;
+            if (dot != std::string_view::npos)
+                minor = parse_integer(value.substr(dot + 1));
             if (major && minor && *major >= 0 && *major < 1000 && *minor >= 0 && *minor < 1000) {
                 si.windows_major = static_cast<int>(*major);
                 si.windows_minor = static_cast<int>(*minor);
@@ -778,7 +794,7 @@ void Parser::find_error(std::size_t section)
 
 void Parser::run()
 {
-    const std::string &b = r_.bytes;
+    const std::string_view b = r_.bytes;
     if (b.empty())
         throw ReportError("empty file: not a telinv report");
     if (b.size() > max_report_bytes)
@@ -850,7 +866,9 @@ std::string iso_of_listing_date(std::string_view date)
     return iso(static_cast<int>(*year), month, day, date.substr(blank + 1));
 }
 
-Report parse_report(std::string bytes, std::string file)
+namespace {
+
+Report parse_bytes(ReportBytes bytes, std::string file)
 {
     Report r;
     r.file = std::move(file);
@@ -859,9 +877,16 @@ Report parse_report(std::string bytes, std::string file)
     return r;
 }
 
+} // namespace
+
+Report parse_report(std::string bytes, std::string file)
+{
+    return parse_bytes(ReportBytes(std::move(bytes)), std::move(file));
+}
+
 Report read_report(const std::string &path)
 {
-    return parse_report(read_file_bytes(path, max_report_bytes), path);
+    return parse_bytes(read_report_bytes(path, max_report_bytes), path);
 }
 
 } // namespace telinv_read

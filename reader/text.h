@@ -18,6 +18,15 @@ inline bool ends_with(std::string_view s, std::string_view suffix)
 
 inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
+// Whether every byte is below 0x80: text that reads the same in every code page.
+inline bool is_ascii(std::string_view s)
+{
+    unsigned char any = 0;
+    for (char c : s)
+        any |= static_cast<unsigned char>(c);
+    return any < 0x80;
+}
+
 inline std::string_view trim_right(std::string_view s)
 {
     std::size_t n = s.size();

@@ -136,6 +136,72 @@ TEST(ReaderLineDiff, LargeTextsStayWithinBoundedTime)
 
 namespace {
 
+// Each hunk's numbers and its changed lines ("-text", "+text").
+std::string hunks_of(const LineDiff &d)
+{
+    std::string out;
+    for (const Hunk &h : d.hunks) {
+        out += "@@ -" + std::to_string(h.old_start) + "," + std::to_string(h.old_count) + " +" +
+               std::to_string(h.new_start) + "," + std::to_string(h.new_count) + " @@";
+        for (const auto &[mark, text] : h.lines)
+            if (mark != ' ')
+                out += std::string(" ") + mark + std::string(text);
+        out += "\n";
+    }
+    return out;
+}
+
+std::vector<std::string> joined(std::initializer_list<std::vector<std::string>> parts)
+{
+    std::vector<std::string> v;
+    for (const auto &p : parts)
+        v.insert(v.end(), p.begin(), p.end());
+    return v;
+}
+
+} // namespace
+
+TEST(ReaderLineDiff, LinesOnceInEachTextAnchorALargeDiff)
+{
+    // Too large for one search: the lines that occur once in each text, in the order both
+    // keep, are taken as common. Not a line twice in the old text ("dup") or twice in the
+    // new one ("twice in b"); a block moved down crosses the lines it passes.
+    auto a = numbered(3000), b = a;
+    b[0] = "first";
+    b[2999] = "last";
+    a[99] = a[1999] = b[99] = "dup";
+    b[1999] = "other";
+    a[1499] = b[1499] = b[2899] = "twice in b";
+    std::vector<std::string> block(b.begin() + 499, b.begin() + 509);
+    b.erase(b.begin() + 499, b.begin() + 509);
+    b.insert(b.begin() + 2490, block.begin(), block.end());
+    LineDiff d = diff_lines(views(a), views(b), 1);
+    EXPECT_FALSE(d.coarse);
+    std::string moved_out, moved_in;
+    for (int i = 500; i < 510; i++) {
+        moved_out += " -line " + std::to_string(i);
+        moved_in += " +line " + std::to_string(i);
+    }
+    EXPECT_EQ(hunks_of(d), "@@ -1,2 +1,2 @@ -line 1 +first\n"
+                           "@@ -499,12 +499,2 @@" + moved_out + "\n"
+                           "@@ -1999,3 +1989,3 @@ -dup +other\n"
+                           "@@ -2500,2 +2490,12 @@" + moved_in + "\n"
+                           "@@ -2899,3 +2899,3 @@ -line 2900 +twice in b\n"
+                           "@@ -2999,2 +2999,2 @@ -line 3000 +last\n");
+    expect_patch(a, b, d);
+    // Few lines once in each, between long runs of one repeated line: each anchor counts.
+    std::vector<std::string> run(800, "=");
+    auto c = joined({run, {"u1", "x", "u2", "u3"}, run, {"x", "u4"}, run});
+    auto e = joined({run, {"u3", "x", "u1", "u2"}, run, {"u4"}, run, {"x"}});
+    LineDiff de = diff_lines(views(c), views(e), 1);
+    EXPECT_EQ(hunks_of(de), "@@ -800,6 +800,6 @@ +u3 +x -x -u3\n"
+                            "@@ -1604,3 +1604,2 @@ -x\n"
+                            "@@ -2406,1 +2405,2 @@ +x\n");
+    expect_patch(c, e, de);
+}
+
+namespace {
+
 std::string replaced(std::string text, const std::string &from, const std::string &to)
 {
     std::size_t at = text.find(from);
@@ -224,4 +290,38 @@ TEST(ReaderReportDiff, SectionsOnlyInOneReport)
     std::string b = replaced(a, banner("actcfg"), banner("day.cfg") + "\r\nMon = 1\r\n" + banner("actcfg"));
     EXPECT_EQ(summary(diff(a, b)), (std::vector<std::string>{"time-cfg section added", "time-cfg lines"}));
     EXPECT_EQ(summary(diff(b, a)), (std::vector<std::string>{"time-cfg section removed", "time-cfg lines"}));
+}
+
+TEST(ReaderReportDiff, ListingEntriesByName)
+{
+    auto report = [](std::vector<std::string> entries) {
+        std::vector<std::string> lines = {"telinv.exe(1) at x", banner("voip-files"), listing_heading("C:\\inst\\voip")};
+        lines.insert(lines.end(), entries.begin(), entries.end());
+        return join(lines);
+    };
+    const std::string a = report({listing_line("A.CFG", 1), listing_line("B.CFG", 2), listing_line("B.CFG", 3)});
+    // The same names in the same order: each entry against the one at its place.
+    EXPECT_EQ(summary(diff(a, report({listing_line("A.CFG", 1), listing_line("B.CFG", 2), listing_line("B.CFG", 4)}))),
+              (std::vector<std::string>{"voip-files entry changed B.CFG"}));
+    EXPECT_FALSE(diff(a, a)["changed"].get<bool>());
+    // Another order is no change; a name's entries are matched in their order; what is
+    // left over is removed (by name) or added (in the new order).
+    EXPECT_FALSE(diff(a, report({listing_line("B.CFG", 2), listing_line("A.CFG", 1), listing_line("B.CFG", 3)}))["changed"].get<bool>());
+    EXPECT_EQ(summary(diff(a, report({listing_line("B.CFG", 3), listing_line("A.CFG", 1), listing_line("B.CFG", 2)}))),
+              (std::vector<std::string>{"voip-files entry changed B.CFG", "voip-files entry changed B.CFG"}));
+    EXPECT_EQ(summary(diff(a, report({listing_line("C.CFG", 1), listing_line("B.CFG", 2), listing_line("A.CFG", 1)}))),
+              (std::vector<std::string>{"voip-files entry removed B.CFG", "voip-files entry added C.CFG"}));
+}
+
+TEST(ReaderReportDiff, AListingOnlyInOneReport)
+{
+    // A listing's section in one report only: its entries come as removed or added.
+    std::string a = join(full_report());
+    std::string b = replaced(a, banner("kamailio") + "\r\n" + listing_heading("c:\\cygwin\\kamailio") + "\r\n" +
+                                    listing_line("kamailio.core", 3221225472LL) + "\r\n",
+                             "");
+    EXPECT_EQ(summary(diff(a, b)), (std::vector<std::string>{"kamailio section removed",
+                                                             "kamailio entry removed kamailio.core"}));
+    EXPECT_EQ(summary(diff(b, a)), (std::vector<std::string>{"kamailio section added",
+                                                             "kamailio entry added kamailio.core"}));
 }

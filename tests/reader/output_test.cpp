@@ -15,8 +15,8 @@ using namespace report_text;
 
 namespace {
 
-// The report's JSON as the program writes it.
-Json json_of(const Report &r, const Codepage &cp)
+// The report's JSON text as the program writes it, and its value.
+std::string json_text_of(const Report &r, const Codepage &cp)
 {
     std::FILE *f = std::tmpfile();
     {
@@ -29,8 +29,10 @@ Json json_of(const Report &r, const Codepage &cp)
     for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
         text.append(buf, n);
     std::fclose(f);
-    return Json::parse(text);
+    return text;
 }
+
+Json json_of(const Report &r, const Codepage &cp) { return Json::parse(json_text_of(r, cp)); }
 
 // The bytes made again from the JSON, by the rule the schema states.
 std::string rebuild(const Json &j)
@@ -52,6 +54,70 @@ TEST(ReaderJson, StringsAreEscapedAsJsonHasThem)
     append_json_string(ours, all);
     EXPECT_EQ(Json::parse(ours).get<std::string>(), all);
     EXPECT_EQ(ours, Json(all).dump());
+}
+
+TEST(ReaderJson, EscapesAtEveryPlaceOfTheirBlock)
+{
+    // Texts are looked at 16 and 8 bytes at a time, in pieces of 1024: each kind of byte
+    // that needs an escape, and its neighbours that don't, at each place of a block, at
+    // the start and end of a text, and around a piece's bound.
+    const std::string bytes[] = {std::string(1, '\0'), "\x1f", " ", "\"", "\\", "!", "[", "]", "\x7f",
+                                 "\t", "\n", "\r", "\x01", "\xC3\xA4", "\xEF\xBF\xBD", "\xF0\x9F\x98\x80"};
+    for (std::size_t length : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 23u, 24u, 31u, 32u, 33u, 1023u, 1024u, 1025u, 2050u}) {
+        for (std::size_t at : {std::size_t(0), std::size_t(1), std::size_t(6), std::size_t(7), std::size_t(8),
+                               std::size_t(9), std::size_t(14), std::size_t(15), std::size_t(16), std::size_t(17),
+                               length / 2, length - 1, length}) {
+            if (at > length)
+                continue;
+            for (const std::string &b : bytes) {
+                std::string text = std::string(length, 'x').replace(std::min(at, length - 1), 1, b);
+                if (at == length)
+                    text = std::string(length, 'x') + b;
+                std::string ours;
+                append_json_escaped(ours, text);
+                ASSERT_EQ(ours, Json(text).dump().substr(1, ours.size())) << length << " " << at << " " << b;
+                ASSERT_EQ(ours.size() + 2, Json(text).dump().size());
+            }
+        }
+    }
+    std::string every; // two of each, side by side
+    for (int c = 0; c < 128; c++)
+        every += std::string(2, static_cast<char>(c));
+    std::string ours;
+    append_json_string(ours, every);
+    EXPECT_EQ(ours, Json(every).dump());
+}
+
+TEST(ReaderJson, ManyElementsAreWrittenAsDumpWritesThem)
+{
+    // The inventory's and the listings' elements are written directly: each line of them
+    // is what dump() makes of its value, whatever the texts hold.
+    std::vector<std::string> lines = {"telinv.exe(1) at x", banner("version"),
+                                      inventory_line("C:\\a \"b\"\\c.exe", "1.0", 5),
+                                      inventory_line("C:\\K\xfc" "che\x81.exe", nullptr, 0),
+                                      inventory_line("C:\\tab\there.exe", "v\x01", -7), "",
+                                      banner("voip-files"), listing_heading("C:\\v"),
+                                      listing_line("a\"\\b.cfg", 1), listing_line("\xe4\x81" ".cfg", -2),
+                                      format("%-44s %s %11d", "no-date.cfg", "00-00-2025 09:05:01", 3)};
+    for (int page : {1252, 65001}) {
+        const std::string text = json_text_of(parse(join(lines)), *Codepage::find(page));
+        std::size_t checked = 0;
+        for (std::size_t at = 0; (at = text.find("{\"", at)) != std::string::npos; at++) {
+            std::string element = text.substr(at, text.find('\n', at) - at);
+            if (element.back() == ',')
+                element.pop_back();
+            if (element.find("\"path\":\"") == 1 || element.find("\"name\":\"") == 1) {
+                EXPECT_EQ(Json::parse(element).dump(), element) << page;
+                checked++;
+            }
+        }
+        EXPECT_EQ(checked, 6u) << page << "\n" << text;
+        Json j = Json::parse(text);
+        EXPECT_EQ(j["inventory"][1]["version"], nullptr);
+        EXPECT_EQ(j["inventory"][2]["bytes"], -7);
+        EXPECT_EQ(j["listings"][0]["entries"][0]["iso_date"], "2025-03-07T09:05:01");
+        EXPECT_EQ(j["listings"][0]["entries"][2]["iso_date"], nullptr);
+    }
 }
 
 TEST(ReaderJson, TheBytesComeBackInEveryCodePage)

@@ -2,6 +2,9 @@
 // views of every layout, and what it does with text that is no report.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
+#include "file_io.h"
 #include "report.h"
 #include "report_text.h"
 
@@ -307,4 +310,80 @@ TEST(ReaderBadInput, BoundsOnSizeAndLines)
     std::string many(max_report_lines + 1, '\n');
     many.insert(0, "telinv.exe(1) at x");
     EXPECT_THROW(parse(many), ReportError);
+}
+
+namespace {
+
+// A file in the test's temporary directory, removed at the end.
+struct TempFile {
+    std::string path;
+    TempFile(const std::string &name, const std::string &bytes) : path(::testing::TempDir() + name)
+    {
+        std::FILE *f = std::fopen(path.c_str(), "wb");
+        if (f) {
+            std::fwrite(bytes.data(), 1, bytes.size(), f);
+            std::fclose(f);
+        }
+    }
+    ~TempFile() { std::remove(path.c_str()); }
+};
+
+std::string error_of(const std::string &path, std::size_t limit)
+{
+    try {
+        read_report_bytes(path, limit);
+    } catch (const ReportError &e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+} // namespace
+
+TEST(ReaderFiles, AFileGivesTheModelOfItsBytes)
+{
+    const std::string bytes = join(full_report());
+    TempFile f("reader-files-report.txt", bytes);
+    Report r = read_report(f.path);
+    Report p = parse(bytes);
+    EXPECT_EQ(r.bytes.view(), bytes);
+    EXPECT_EQ(r.rebuild(), bytes);
+    EXPECT_EQ(r.lines.size(), p.lines.size());
+    EXPECT_EQ(r.inventory.size(), p.inventory.size());
+    // A copy holds the bytes when the report it was made from is gone; so does a move.
+    Report copy;
+    {
+        Report gone = read_report(f.path);
+        copy = gone;
+        Report moved = std::move(gone);
+        EXPECT_EQ(moved.rebuild(), bytes);
+    }
+    EXPECT_EQ(copy.rebuild(), bytes);
+    EXPECT_EQ(copy.line(0), r.line(0));
+}
+
+TEST(ReaderFiles, BoundsAndFailuresAreClearErrors)
+{
+    TempFile f("reader-files-bounds.txt", std::string(4096, 'x'));
+    ReportBytes at_limit = read_report_bytes(f.path, 4096);
+    EXPECT_EQ(at_limit.view(), std::string(4096, 'x'));
+#ifndef _WIN32
+    EXPECT_TRUE(at_limit.borrowed()); // mapped, not copied
+    EXPECT_FALSE(parse(join(full_report())).bytes.borrowed());
+#endif
+    EXPECT_EQ(error_of(f.path, 4095).rfind("larger than", 0), 0u);
+    EXPECT_EQ(read_file_bytes(f.path, 4096).size(), 4096u);
+    EXPECT_THROW(read_file_bytes(f.path, 4095), ReportError);
+    TempFile empty("reader-files-empty.txt", "");
+    EXPECT_TRUE(read_report_bytes(empty.path, 10).empty());
+    EXPECT_FALSE(read_report_bytes(empty.path, 10).borrowed());
+    EXPECT_THROW(read_report(empty.path), ReportError);
+    EXPECT_EQ(error_of(::testing::TempDir() + "reader-files-none.txt", 10).rfind("can't open it: ", 0), 0u);
+#ifndef _WIN32
+    // What has no size to ask for is read in pieces, up to the bound.
+    EXPECT_EQ(error_of("/dev/zero", 100000).rfind("larger than", 0), 0u);
+    EXPECT_TRUE(read_report_bytes("/dev/null", 10).empty());
+    EXPECT_FALSE(read_report_bytes("/dev/null", 10).borrowed());
+    EXPECT_EQ(error_of(::testing::TempDir(), 10).rfind("can't read it: ", 0), 0u);
+#endif
 }
