@@ -38,3 +38,11 @@ if(CMAKE_CROSSCOMPILING AND WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_test(NAME reader_wine_cli COMMAND ${CMAKE_CURRENT_LIST_DIR}/wine-cli $<TARGET_FILE:telinv-read>)
   set_tests_properties(reader_wine_cli PROPERTIES TIMEOUT 300)
 endif()
+
+# clean: what it replaces and leaves, the layout that stays, the map (in reader_test).
+target_sources(reader_test PRIVATE reader/clean_test.cpp)
+
+if(NOT CMAKE_CROSSCOMPILING AND NOT WIN32)
+  add_test(NAME reader_e2e_clean COMMAND ${e2e} clean ${TELINV_READER_E2E_DIR} --reader $<TARGET_FILE:telinv-read>)
+  set_tests_properties(reader_e2e_clean PROPERTIES FIXTURES_REQUIRED reader_e2e TIMEOUT 300)
+endif()
