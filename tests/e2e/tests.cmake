@@ -92,6 +92,23 @@ telinv_e2e_test(e2e_no_suite ${PROJECT_SOURCE_DIR}/tests/fixtures/no-suite all)
 telinv_e2e_test(e2e_two_views ${PROJECT_SOURCE_DIR}/tests/fixtures/two-views all
   NATIVE_EXPECTED ${TELINV_E2E_DIR}/expected/two-views-native.txt)
 
+# The WoW64 runs prove something only where they show what 64-bit Windows shows a 32-bit
+# program: the same run of the two-views host with the win64 build (a 64-bit program, which
+# Windows and Wine show the native registry view and system32) must give the native view,
+# not the one the shipped file gives. It needs the win64 build (scripts/test makes it
+# first); skipped without it.
+if(CMAKE_CROSSCOMPILING AND WIN32 AND TELINV_E2E_MKPE AND "wow64" IN_LIST TELINV_WINE_ARCHES)
+  set(TELINV_E2E_WIN64_TELINV ${PROJECT_SOURCE_DIR}/build/win64/telinv.exe CACHE FILEPATH
+    "The win64 build's telinv.exe, for the check that the WoW64 runs see what a 32-bit program sees")
+  add_test(NAME e2e_two_views_wow64_64_bit_program COMMAND bash -c
+    "[ -f \"$1\" ] || { echo \"skipped: no win64 build: $1\"; exit 77; }; shift; exec \"$@\""
+    decoy ${TELINV_E2E_WIN64_TELINV}
+    ${TELINV_E2E_DIR}/check --side wine --arch wow64 --expected ${TELINV_E2E_DIR}/expected/two-views-native.txt
+    --sections all --mkpe ${TELINV_E2E_MKPE} --tools ${PROJECT_BINARY_DIR}/tools --telinv ${TELINV_E2E_WIN64_TELINV}
+    --template ${TELINV_E2E_TEMPLATE} ${PROJECT_SOURCE_DIR}/tests/fixtures/two-views)
+  set_tests_properties(e2e_two_views_wow64_64_bit_program PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+endif()
+
 # The application manifest: with Wine playing Windows 10 the version query answers 10.0
 # (6.2 without the manifest), with Windows 7 6.1.
 if(CMAKE_CROSSCOMPILING AND WIN32 AND TELINV_E2E_MKPE)
