@@ -168,14 +168,13 @@ std::string phone_digits(std::uint64_t n, std::size_t length)
     return std::string(1, lead[lead_index]) + rest.substr(rest.size() - (length - 1));
 }
 
-// Reads a map file as a stream of JSON events, so that a large map never stands in
-// memory as a document too.
+} // namespace
+
+// Reads a map file as a stream of JSON events straight into the map, so that a large map
+// never stands in memory as a document too.
 class MapReader : public nlohmann::json_sax<nlohmann::json> {
 public:
-    explicit MapReader(std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> &kinds)
-        : kinds_(kinds)
-    {
-    }
+    explicit MapReader(CleanMap &map) : map_(map) {}
 
     std::string error;
     bool version_seen = false;
@@ -194,18 +193,24 @@ public:
             return true;
         if (depth_ != 2)
             return fail("a text where none belongs");
-        kinds_.back().second.emplace_back(std::move(key_), std::move(value));
+        try {
+            map_.take(kind_, key_, value);
+        } catch (const MapError &e) {
+            return fail(e.what());
+        }
         return true;
     }
     bool start_object(std::size_t) override
     {
         if (depth_ == 1) {
-            if (!clean_kind_named(key_))
+            auto kind = clean_kind_named(key_);
+            if (!kind)
                 return fail("an unknown kind '" + key_ + "'");
-            for (const auto &k : kinds_)
-                if (k.first == key_)
-                    return fail("the kind '" + key_ + "' twice");
-            kinds_.emplace_back(key_, std::vector<std::pair<std::string, std::string>>());
+            std::size_t k = static_cast<std::size_t>(*kind);
+            if (seen_[k])
+                return fail("the kind '" + key_ + "' twice");
+            seen_[k] = true;
+            kind_ = *kind;
         } else if (depth_ != 0) {
             return fail("an object where none belongs");
         }
@@ -246,12 +251,12 @@ private:
         return false;
     }
 
-    std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> &kinds_;
+    CleanMap &map_;
     int depth_ = 0;
     std::string key_;
+    CleanKind kind_ = CleanKind::host;
+    std::array<bool, clean_kind_count> seen_{};
 };
-
-} // namespace
 
 const char *clean_kind_name(CleanKind kind) { return kind_names[static_cast<std::size_t>(kind)]; }
 
@@ -267,12 +272,49 @@ std::optional<CleanKind> clean_kind_named(std::string_view name)
 
 std::uint64_t MapTable::hash(std::string_view key)
 {
-    std::uint64_t h = 1469598103934665603ull; // FNV-1a: the same on every run and machine
+    std::uint64_t h = 1469598103934665603ull; // FNV-1a, then mixed: the same on every run
     for (char c : key) {
         h ^= static_cast<unsigned char>(c);
         h *= 1099511628211ull;
     }
-    return h;
+    h ^= h >> 32;
+    h *= 0xd6e8feb86659fd93ull;
+    return h ^ (h >> 32);
+}
+
+namespace {
+
+void put_size(std::string &out, std::size_t n)
+{
+    while (n >= 0x80) {
+        out += static_cast<char>(0x80 | (n & 0x7F));
+        n >>= 7;
+    }
+    out += static_cast<char>(n);
+}
+
+std::size_t get_size(const char *&p)
+{
+    std::size_t n = 0;
+    for (int shift = 0;; shift += 7) {
+        unsigned char b = static_cast<unsigned char>(*p++);
+        n |= static_cast<std::size_t>(b & 0x7F) << shift;
+        if (!(b & 0x80))
+            return n;
+    }
+}
+
+} // namespace
+
+MapTable::Texts MapTable::texts(std::size_t i) const
+{
+    const char *p = blocks_[entries_[i] >> 16].data() + (entries_[i] & 0xFFFF);
+    std::size_t k = get_size(p), o = get_size(p), r = get_size(p);
+    Texts t;
+    t.key = std::string_view(p, k);
+    t.original = o ? std::string_view(p + k, o) : t.key;
+    t.replacement = std::string_view(p + k + o, r);
+    return t;
 }
 
 std::size_t MapTable::find(std::string_view k) const
@@ -305,16 +347,23 @@ std::size_t MapTable::add(std::string_view k, std::string_view original, std::st
 {
     if (original == k)
         original = {};
-    if (texts_.size() + k.size() + original.size() + replacement.size() > 0xFFFFFFF0u || entries_.size() >= 0x7FFFFFF0u)
+    const std::size_t need = k.size() + original.size() + replacement.size() + 30;
+    if (blocks_.size() >= 0xFFFF || entries_.size() >= 0x7FFFFFF0u)
         throw std::length_error("the map has grown beyond 4 GiB");
-    if ((entries_.size() + 1) * 10 > slots_.size() * 7)
+    if ((entries_.size() + 1) * 5 > slots_.size() * 4)
         grow();
-    Entry e{static_cast<std::uint32_t>(texts_.size()), static_cast<std::uint32_t>(k.size()),
-            static_cast<std::uint32_t>(original.size()), static_cast<std::uint32_t>(replacement.size())};
-    texts_.append(k.data(), k.size());
-    texts_.append(original.data(), original.size());
-    texts_.append(replacement.data(), replacement.size());
-    entries_.push_back(e);
+    if (blocks_.empty() || blocks_.back().size() + need > block_size) {
+        blocks_.emplace_back();
+        blocks_.back().reserve(std::max(block_size, need));
+    }
+    std::string &b = blocks_.back();
+    entries_.push_back(static_cast<std::uint32_t>(((blocks_.size() - 1) << 16) | b.size()));
+    put_size(b, k.size());
+    put_size(b, original.size());
+    put_size(b, replacement.size());
+    b.append(k.data(), k.size());
+    b.append(original.data(), original.size());
+    b.append(replacement.data(), replacement.size());
     const std::size_t mask = slots_.size() - 1;
     std::size_t s = hash(k) & mask;
     while (slots_[s] != 0)
@@ -323,25 +372,9 @@ std::size_t MapTable::add(std::string_view k, std::string_view original, std::st
     return entries_.size() - 1;
 }
 
-std::string_view MapTable::key(std::size_t i) const
-{
-    const Entry &e = entries_[i];
-    return std::string_view(texts_).substr(e.offset, e.key_size);
-}
-
-std::string_view MapTable::original(std::size_t i) const
-{
-    const Entry &e = entries_[i];
-    if (e.original_size == 0)
-        return key(i);
-    return std::string_view(texts_).substr(e.offset + e.key_size, e.original_size);
-}
-
-std::string_view MapTable::replacement(std::size_t i) const
-{
-    const Entry &e = entries_[i];
-    return std::string_view(texts_).substr(e.offset + e.key_size + e.original_size, e.replacement_size);
-}
+std::string_view MapTable::key(std::size_t i) const { return texts(i).key; }
+std::string_view MapTable::original(std::size_t i) const { return texts(i).original; }
+std::string_view MapTable::replacement(std::size_t i) const { return texts(i).replacement; }
 
 // --- addresses ----------------------------------------------------------------------------
 
@@ -606,19 +639,13 @@ void CleanMap::take(CleanKind kind, const std::string &original, const std::stri
 
 CleanMap CleanMap::parse(std::string_view json)
 {
-    std::vector<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> kinds;
-    MapReader reader(kinds);
+    CleanMap map;
+    MapReader reader(map);
     bool ok = nlohmann::json::sax_parse(json.begin(), json.end(), &reader);
     if (!ok || !reader.error.empty())
         throw MapError("not a map of telinv-read clean: " + (reader.error.empty() ? std::string("no JSON") : reader.error));
     if (!reader.version_seen)
         throw MapError("not a map of telinv-read clean: no \"version\": 1");
-    CleanMap map;
-    for (const auto &[name, entries] : kinds) {
-        CleanKind kind = *clean_kind_named(name);
-        for (const auto &[original, replacement] : entries)
-            map.take(kind, original, replacement);
-    }
     map.loaded_ = map.entries();
     return map;
 }

@@ -39,9 +39,9 @@ public:
 
 // One kind's entries, found by key: the original as the kind compares it (a name with its
 // ASCII letters in lower case, the digits of a telephone number, the twelve hexadecimal
-// digits of a MAC address, a network's address). The texts live in one buffer, so that a
-// map of a hundred thousand telephone numbers stays a few megabytes; a view that a lookup
-// gives is valid until the next add.
+// digits of a MAC address, a network's address). The texts live in blocks, so that a map
+// of a hundred thousand telephone numbers stays a few megabytes; the views that lookups
+// give stay valid.
 class MapTable {
 public:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -56,19 +56,24 @@ public:
     std::string_view replacement(std::size_t i) const;
 
 private:
-    struct Entry {
-        std::uint32_t offset;
-        std::uint32_t key_size;
-        std::uint32_t original_size; // 0: the original is the key
-        std::uint32_t replacement_size;
+    // An entry in a block: the sizes of its key, original (0: the key) and replacement,
+    // each as a variable-length number, then the three texts. Blocks of 64 KiB (or one of
+    // its own for an entry longer than that) are never moved, so that the map grows
+    // without copying what it holds.
+    struct Texts {
+        std::string_view key, original, replacement;
     };
+    Texts texts(std::size_t i) const;
     static std::uint64_t hash(std::string_view key);
     void grow();
 
-    std::string texts_;
-    std::vector<Entry> entries_;
-    std::vector<std::uint32_t> slots_; // entry index + 1, 0 for a free slot
+    static constexpr std::size_t block_size = 1 << 16;
+    std::vector<std::string> blocks_;
+    std::vector<std::uint32_t> entries_; // block index << 16 | offset in the block
+    std::vector<std::uint32_t> slots_;   // entry index + 1, 0 for a free slot
 };
+
+class MapReader;
 
 class CleanMap {
 public:
@@ -83,7 +88,6 @@ public:
 
     // The replacement of an original of a kind, made when the original is new. `key` is
     // the original as the kind compares it, `original` the original as met (UTF-8).
-    // Each view is valid until the next call that adds.
     std::string_view name(CleanKind kind, std::string_view key, std::string_view original); // host, user, keyword
     std::string_view domain(std::string_view key, std::string_view original);
     // A host name under a known domain: "hostN." and the domain's replacement, or `first`
@@ -104,6 +108,7 @@ public:
     std::uint64_t ipv6_site(std::uint64_t site48);
 
 private:
+    friend class MapReader;
     MapTable &mutable_table(CleanKind kind) { return tables_[static_cast<std::size_t>(kind)]; }
     void take(CleanKind kind, const std::string &original, const std::string &replacement);
     void note_ipv4(std::uint32_t from, std::uint32_t to);
