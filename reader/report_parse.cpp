@@ -709,7 +709,7 @@ void Parser::parse_sysinfo(std::size_t section)
             // The first line; the version decides how the MAC addresses are laid out.
             std::size_t dot = value.find('.');
             auto major = parse_integer(value.substr(0, dot));
-            auto minor = dot == std::string_view::npos ? std::nullopt : parse_integer(value.substr(dot + 1));
+            auto minor = parse_integer(dot == std::string_view::npos ? std::string_view() : value.substr(dot + 1));
             if (major && minor && *major >= 0 && *major < 1000 && *minor >= 0 && *minor < 1000) {
                 si.windows_major = static_cast<int>(*major);
                 si.windows_minor = static_cast<int>(*minor);
