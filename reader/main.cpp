@@ -1,5 +1,6 @@
 // telinv-read: the support side. Reads telinv reports and gives their model as JSON,
-// what changed between two of them, a CSV table of many, or a summary of one.
+// what changed between two of them, a CSV table of many, a summary of one, or cleaned
+// copies that may leave the customer's site.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "clean_command.h"
+#include "clean_files.h"
+#include "cli_messages.h"
 #include "codepage.h"
 #include "file_io.h"
 #include "report.h"
@@ -36,6 +40,14 @@ const char usage[] =
     "  summary REPORT               one screen: the host, the suite's release and the files\n"
     "                               at another version or Not Found, the error lines, the\n"
     "                               log excerpts by kind of line\n"
+    "  clean [--map FILE] [--keyword TEXT]... [--domain NAME]... [--keep KIND]... [-o OUT] REPORT...\n"
+    "                               a copy of each report with what identifies the site and\n"
+    "                               its people replaced alike through the map FILE (default:\n"
+    "                               %s), secrets masked;\n"
+    "                               -o: the copy of one report (- for standard output), a\n"
+    "                               folder for several; without it REPORT-clean.txt beside\n"
+    "                               each; the counts of replacements on standard error.\n"
+    "                               KIND: host, domain, user, ipv4, ipv6, mac, id, phone\n"
     "\n"
     "  --codepage N   the ANSI code page of the host that wrote the reports (default 1252):\n"
     "                 %s\n"
@@ -46,24 +58,6 @@ const char usage[] =
     "Every output is UTF-8. Exit code 2 on a wrong command line or a report that can't be\n"
     "read (the reason on standard error). On Windows, * and ? in a report's name are\n"
     "expanded in every part of the path (reports\\*\\telinv.txt).\n";
-
-int fail(const std::string &message)
-{
-    std::fprintf(stderr, "telinv-read: %s\n", message.c_str());
-    return 2;
-}
-
-int usage_error(const std::string &message)
-{
-    std::fprintf(stderr, "telinv-read: %s\n(telinv-read --help shows how to call it)\n", message.c_str());
-    return 2;
-}
-
-// A file name as text for messages and output: UTF-8, whatever bytes it holds.
-std::string shown(const std::string &name)
-{
-    return Codepage::find(Codepage::utf8_page)->decode(name);
-}
 
 int finish(Output &out)
 {
@@ -178,11 +172,14 @@ int run(const std::vector<std::string> &args)
     for (std::size_t i = 0; i < args.size(); i++) {
         const std::string &a = args[i];
         if (options_done || a.size() < 2 || a[0] != '-') {
+            if (positional.empty() && a == "clean")
+                return run_clean(std::vector<std::string>(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end()), page);
             positional.push_back(a);
         } else if (a == "--") {
             options_done = true;
         } else if (a == "-h" || a == "--help") {
-            std::printf(usage, Codepage::supported_list().c_str());
+            std::printf(usage, default_map_path().empty() ? "none: give --map" : default_map_path().c_str(),
+                        Codepage::supported_list().c_str());
             return std::fflush(stdout) == 0 ? 0 : 2;
         } else if (a == "--all") {
             all = true;

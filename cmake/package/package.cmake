@@ -1,18 +1,20 @@
 # The release: the package for the person on the Windows host, telinv-<version>-win32.zip
-# (win64 for a 64-bit build) with telinv.exe and README.txt, and its SHA-256 sum file
-# beside it; "cmake --build --preset win32 --target package".
+# (win64 for a 64-bit build) with telinv.exe, telinv-read.exe (where the build has it) and
+# README.txt, and its SHA-256 sum file beside it; "cmake --build --preset win32 --target
+# package".
 #
 # Two builds of one commit give the same bytes, wherever and whenever they run:
 # - one release time stamp (source-date-epoch.cmake: SOURCE_DATE_EPOCH, else the commit's
-#   time) goes into telinv.exe's PE header, through GNU ld, which takes it from
+#   time) goes into the programs' PE headers, through GNU ld, which takes it from
 #   SOURCE_DATE_EPOCH and then computes the header's checksum, and into the zip's entries;
-# - no path of the source or build tree reaches the file (-ffile-prefix-map);
+# - no path of the source or build tree reaches the files (-ffile-prefix-map);
 # - make-package.py writes the zip itself: fixed entry order, times, permissions, no extra
 #   fields, one compression level.
-# With TELINV_SIGN_PKCS12 and TELINV_SIGN_PASSWORD in the environment of the build, the
-# package step signs its copy of telinv.exe (Authenticode, SHA-256, osslsigncode) before
-# zipping it; the variables are read when the package is made, never stored in the cache.
-# Included from the top-level CMakeLists.txt after the telinv target.
+# With TELINV_SIGN_PKCS12 and TELINV_SIGN_PASSWORD (or TELINV_SIGN_PASSWORD_FILE) in the
+# environment of the build, the package step signs its copies of the programs
+# (Authenticode, SHA-256, osslsigncode) before zipping them; the variables are read when
+# the package is made, never stored in the cache.
+# Included from the top-level CMakeLists.txt after the telinv and telinv-read targets.
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(TELINV_PACKAGE_ARCH win64)
@@ -22,7 +24,11 @@ endif()
 set(TELINV_PACKAGE_NAME telinv-${PROJECT_VERSION}-${TELINV_PACKAGE_ARCH})
 set(TELINV_PACKAGE_DIR ${PROJECT_BINARY_DIR}/package)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/README.txt.in ${TELINV_PACKAGE_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
-install(TARGETS telinv RUNTIME DESTINATION .)
+set(TELINV_SHIPPED telinv)
+if(TARGET telinv-read)
+  list(APPEND TELINV_SHIPPED telinv-read)
+endif()
+install(TARGETS ${TELINV_SHIPPED} RUNTIME DESTINATION .)
 install(FILES ${TELINV_PACKAGE_DIR}/README.txt DESTINATION .)
 
 # --- the release time stamp ---------------------------------------------------------------
@@ -41,20 +47,29 @@ add_custom_target(telinv_source_date_epoch
   COMMAND ${CMAKE_COMMAND} ${TELINV_EPOCH_ARGS} -DQUIET=1 -P ${TELINV_EPOCH_SCRIPT}
   BYPRODUCTS ${TELINV_EPOCH_FILE}
   VERBATIM)
-add_dependencies(telinv telinv_source_date_epoch)
+foreach(target ${TELINV_SHIPPED})
+  add_dependencies(${target} telinv_source_date_epoch)
+endforeach()
 
 if(MINGW)
-  # The link runs with SOURCE_DATE_EPOCH set from the file, and again when the file changes.
-  set_target_properties(telinv PROPERTIES CXX_LINKER_LAUNCHER
-    "${CMAKE_COMMAND};-DEPOCH_FILE=${TELINV_EPOCH_FILE};-P;${CMAKE_CURRENT_LIST_DIR}/link-with-epoch.cmake;--")
-  set_property(TARGET telinv APPEND PROPERTY LINK_DEPENDS ${TELINV_EPOCH_FILE})
-  # No path of this machine in the shipped program (__FILE__ and the like), whatever
+  foreach(target ${TELINV_SHIPPED})
+    # The link runs with SOURCE_DATE_EPOCH set from the file, and again when the file changes.
+    set_target_properties(${target} PROPERTIES CXX_LINKER_LAUNCHER
+      "${CMAKE_COMMAND};-DEPOCH_FILE=${TELINV_EPOCH_FILE};-P;${CMAKE_CURRENT_LIST_DIR}/link-with-epoch.cmake;--")
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${TELINV_EPOCH_FILE})
+  endforeach()
+  # No path of this machine in the shipped programs (__FILE__ and the like), whatever
   # folders a builder clones and builds in. Debug builds keep their paths for the debugger.
-  foreach(target telinv telinv_core)
+  foreach(target ${TELINV_SHIPPED} telinv_core)
     target_compile_options(${target} PRIVATE
       $<$<CONFIG:MinSizeRel,Release>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>
       $<$<CONFIG:MinSizeRel,Release>:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=>)
   endforeach()
+  if(TARGET telinv_reader)
+    target_compile_options(telinv_reader PRIVATE
+      $<$<CONFIG:MinSizeRel,Release>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=>
+      $<$<CONFIG:MinSizeRel,Release>:-ffile-prefix-map=${PROJECT_BINARY_DIR}/=>)
+  endif()
 endif()
 
 # --- the package ------------------------------------------------------------------------
@@ -70,6 +85,9 @@ endif()
 set(TELINV_PACKAGE_COMMAND ${TELINV_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/make-package.py
   --exe $<TARGET_FILE:telinv> --readme ${TELINV_PACKAGE_DIR}/README.txt
   --epoch-file ${TELINV_EPOCH_FILE} --name ${TELINV_PACKAGE_NAME})
+if(TARGET telinv-read)
+  list(APPEND TELINV_PACKAGE_COMMAND --reader-exe $<TARGET_FILE:telinv-read>)
+endif()
 # A build tree made when CPack made the package still has CPack's configuration, and CMake
 # reserves the name "package" for CPack while that is there.
 file(REMOVE ${PROJECT_BINARY_DIR}/CPackConfig.cmake ${PROJECT_BINARY_DIR}/CPackSourceConfig.cmake)
@@ -77,4 +95,4 @@ file(REMOVE ${PROJECT_BINARY_DIR}/CPackConfig.cmake ${PROJECT_BINARY_DIR}/CPackS
 add_custom_target(package
   COMMAND ${TELINV_PACKAGE_COMMAND} --out-dir ${PROJECT_BINARY_DIR}
   COMMENT "Packaging ${TELINV_PACKAGE_NAME}.zip" VERBATIM)
-add_dependencies(package telinv)
+add_dependencies(package ${TELINV_SHIPPED})

@@ -1,6 +1,6 @@
-# The shipped telinv.exe and its release package, on the build that makes them (i686):
-# the file's facts, the package, a second build that must give the same bytes, the
-# signature, and the signed file's report under Wine. The package checks run the package
+# The shipped telinv.exe and telinv-read.exe and their release package, on the build that
+# makes them (i686): the files' facts, the package, a second build that must give the same
+# bytes, the signatures, and the signed file's report under Wine. The package checks run the package
 # target's own command (TELINV_PACKAGE_COMMAND, cmake/package/package.cmake) into folders
 # of their own, so the build tree's package stays as it was made.
 if(NOT (WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686"))
@@ -10,6 +10,13 @@ set(TELINV_ARTIFACT_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 add_test(NAME shipped_artifact
   COMMAND ${TELINV_ARTIFACT_DIR}/check-artifact $<TARGET_FILE:telinv> ${PROJECT_VERSION}.0)
+# telinv-read.exe: the same facts, its own imports and a size limit of 2 MiB (a static C++
+# runtime and a JSON library).
+if(TARGET telinv-read)
+  add_test(NAME shipped_reader_artifact
+    COMMAND ${TELINV_ARTIFACT_DIR}/check-artifact $<TARGET_FILE:telinv-read> ${PROJECT_VERSION}.0
+            ${TELINV_ARTIFACT_DIR}/imports-reader.txt 2097152)
+endif()
 add_test(NAME shipped_package
   COMMAND ${TELINV_ARTIFACT_DIR}/check-package ${PROJECT_BINARY_DIR} ${PROJECT_VERSION} ${TELINV_PACKAGE_ARCH}
           -- ${TELINV_PACKAGE_COMMAND})

@@ -32,9 +32,19 @@ if(NOT CMAKE_CROSSCOMPILING AND NOT WIN32)
   endforeach()
 endif()
 
-# Under wine64: telinv-read.exe itself on a report in a folder named in other scripts,
-# its standard output and exit codes.
-if(CMAKE_CROSSCOMPILING AND WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
-  add_test(NAME reader_wine_cli COMMAND ${CMAKE_CURRENT_LIST_DIR}/wine-cli $<TARGET_FILE:telinv-read>)
-  set_tests_properties(reader_wine_cli PROPERTIES TIMEOUT 300)
+# Under Wine (wine64, or cmake/wine-run32 for the release's 32-bit build): telinv-read.exe
+# itself on a report in a folder named in other scripts, its standard output and exit
+# codes, clean.
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  add_test(NAME reader_wine_cli COMMAND ${CMAKE_CURRENT_LIST_DIR}/wine-cli $<TARGET_FILE:telinv-read>
+           ${CMAKE_CROSSCOMPILING_EMULATOR})
+  set_tests_properties(reader_wine_cli PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77)
+endif()
+
+# clean: what it replaces and leaves, the layout that stays, the map (in reader_test).
+target_sources(reader_test PRIVATE reader/clean_test.cpp)
+
+if(NOT CMAKE_CROSSCOMPILING AND NOT WIN32)
+  add_test(NAME reader_e2e_clean COMMAND ${e2e} clean ${TELINV_READER_E2E_DIR} --reader $<TARGET_FILE:telinv-read>)
+  set_tests_properties(reader_e2e_clean PROPERTIES FIXTURES_REQUIRED reader_e2e TIMEOUT 300)
 endif()
