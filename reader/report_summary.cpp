@@ -142,6 +142,7 @@ Summary summarize(const Report &r, const Codepage &cp)
             SummaryRelease rel;
             rel.name = f.name;
             rel.what = f.what;
+            rel.drivers = f.first_group > 1;
             std::string release = release_of(r, entries);
             rel.release = cp.decode(release);
             rel.total = entries.size();

@@ -20,6 +20,7 @@ namespace telinv_read {
 struct SummaryRelease {
     std::string name;    // "Suite release", "Driver release"
     std::string what;    // "files of the suite", "drivers and ISDN programs"
+    bool drivers = false; // the drivers and ISDN programs
     std::string release; // empty when no file of the family has a version
     std::size_t carry = 0; // files at the release
     std::size_t total = 0; // files of the family

@@ -38,3 +38,15 @@ if(CMAKE_CROSSCOMPILING AND WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
   add_test(NAME reader_wine_cli COMMAND ${CMAKE_CURRENT_LIST_DIR}/wine-cli $<TARGET_FILE:telinv-read>)
   set_tests_properties(reader_wine_cli PROPERTIES TIMEOUT 300)
 endif()
+
+# The fleet page (telinv-read html) of a fleet made from those reports (fleet_fixture.py):
+# the page as a file (its policy and hashes, escaping, exit codes), and the page in
+# headless Chromium (skipped, 77, where chromium, chromium-driver or python3-selenium is
+# missing); the browser check keeps fleet.png and fleet.pdf in reader-fleet-browser/.
+if(NOT CMAKE_CROSSCOMPILING AND NOT WIN32)
+  foreach(check page browser)
+    add_test(NAME reader_fleet_${check} COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/check_fleet.py ${check}
+      --reader $<TARGET_FILE:telinv-read> --e2e ${TELINV_READER_E2E_DIR} --out ${CMAKE_CURRENT_BINARY_DIR}/reader-fleet-${check})
+    set_tests_properties(reader_fleet_${check} PROPERTIES FIXTURES_REQUIRED reader_e2e TIMEOUT 300 SKIP_RETURN_CODE 77)
+  endforeach()
+endif()
