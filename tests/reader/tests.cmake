@@ -3,7 +3,7 @@
 # reader_test: the Google Test program of the reader (parser, code pages, diffs, outputs);
 # on the host each case is a CTest test, under Wine the program runs once.
 add_executable(reader_test reader/parse_test.cpp reader/codepage_test.cpp reader/diff_test.cpp
-  reader/output_test.cpp)
+  reader/output_test.cpp reader/fleet_test.cpp)
 target_include_directories(reader_test PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(reader_test PRIVATE telinv_reader gtest_main telinv_warnings)
 if(MINGW)
