@@ -218,31 +218,45 @@ public:
     std::vector<std::string> take() { return std::move(files_); }
 
 private:
-    // Each file once, also when two arguments or two links reach it.
-    void file(const fs::path &p, const std::string &shown)
+    // Each file once, also when two arguments or two links reach it: by its real path,
+    // which a walk knows without asking the system where no link stands on the way.
+    void file(const fs::path &p, const std::string &shown, const fs::path *real = nullptr)
     {
+        std::string key;
         std::error_code ec;
-        fs::path real = fs::canonical(p, ec);
-        if (seen_.insert(ec ? "\n" + shown : real.u8string()).second)
+        if (real) {
+            key = real->u8string();
+        } else {
+            fs::path r = fs::canonical(p, ec);
+            key = ec ? "\n" + shown : r.u8string();
+        }
+        if (seen_.insert(key).second)
             files_.push_back(shown);
     }
 
-    void walk(const fs::path &dir, const std::string &shown)
+    void walk(const fs::path &dir, const std::string &shown, fs::path real = fs::path())
     {
         std::error_code ec;
-        fs::path real = fs::canonical(dir, ec);
+        if (real.empty())
+            real = fs::canonical(dir, ec);
         if (ec) {
             failures_.push_back(Failure{shown, "can't search it: " + ec.message()});
             return;
         }
         if (!folders_.insert(real.u8string()).second)
             return; // reached before: a link back up, or an argument inside another
-        std::vector<std::pair<std::string, bool>> entries; // name, is a folder
+        struct Entry {
+            std::string name;
+            bool folder, link;
+            bool operator<(const Entry &o) const { return name < o.name; }
+        };
+        std::vector<Entry> entries;
         fs::directory_iterator it(dir, ec), end;
         for (; !ec && it != end; it.increment(ec)) {
             std::error_code kind;
             bool folder = it->is_directory(kind);
-            entries.emplace_back(it->path().filename().u8string(), folder);
+            bool link = it->is_symlink(kind);
+            entries.push_back(Entry{it->path().filename().u8string(), folder, link});
         }
         if (ec) {
             failures_.push_back(Failure{shown, "can't search it: " + ec.message()});
@@ -252,11 +266,13 @@ private:
         std::string prefix = shown;
         if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\')
             prefix += fs::path::preferred_separator == '\\' ? '\\' : '/';
-        for (const auto &[name, folder] : entries) {
-            if (folder)
-                walk(dir / fs::u8path(name), prefix + name);
-            else if (upper(name) == "TELINV.TXT")
-                file(dir / fs::u8path(name), prefix + name);
+        for (const Entry &e : entries) {
+            fs::path name = fs::u8path(e.name);
+            fs::path real_entry = e.link ? fs::path() : real / name; // a link: found out where it leads
+            if (e.folder)
+                walk(dir / name, prefix + e.name, real_entry);
+            else if (upper(e.name) == "TELINV.TXT")
+                file(dir / name, prefix + e.name, e.link ? nullptr : &real_entry);
         }
     }
 
@@ -290,21 +306,14 @@ struct Digest {
     std::string iso_time;
     bool read = false;
     std::string reason; // why it could not be read
-    // What only the host's current report needs; dropped once a newer report of the host
-    // is known.
+    // What only the host's current report needs: made for the newest report of its host
+    // in its block (see read_block), so always for the current one.
     Summary summary;
     std::vector<InventoryItem> versions;
     std::string windows;
     // The changes from the report read before it, where that was an earlier one of its host.
     std::optional<std::size_t> step_from;
     HistoryStep step;
-
-    void drop_details()
-    {
-        summary = Summary();
-        versions = std::vector<InventoryItem>();
-        windows = std::string();
-    }
 };
 
 // A host's reports in the order of their header times; one without a time first, ties
@@ -374,22 +383,31 @@ HistoryStep make_step(const Json &diff, const FleetOptions &options)
     return step;
 }
 
-void digest_report(const Report &r, const Codepage &cp, Digest &d)
+std::string fact_of(const Report &r, const Codepage &cp, SysFact f)
 {
-    auto fact = [&](SysFact f) {
-        const auto &v = r.sysinfo.facts[f];
-        return v ? cp.decode(trim(r.text(*v))) : std::string();
-    };
+    const auto &v = r.sysinfo.facts[f];
+    return v ? cp.decode(trim(r.text(*v))) : std::string();
+}
+
+// What every report gives: its host and its time.
+void identify(const Report &r, const Codepage &cp, Digest &d)
+{
     d.read = true;
-    d.summary = summarize(r, cp);
     d.time = r.header.time ? cp.decode(r.text(*r.header.time)) : std::string();
     d.iso_time = r.header.iso_time;
-    d.name = fact(fact_computer_name);
+    d.name = fact_of(r, cp, fact_computer_name);
     if (d.name.empty())
-        d.name = fact(fact_computername_variable);
+        d.name = fact_of(r, cp, fact_computername_variable);
     if (d.name.empty())
         d.name = host_from_path(d.file);
     d.key = upper(d.name);
+}
+
+// What the host's current report gives besides.
+void detail(const Report &r, const Codepage &cp, Digest &d)
+{
+    auto fact = [&](SysFact f) { return fact_of(r, cp, f); };
+    d.summary = summarize(r, cp);
     d.windows = fact(fact_windows_version);
     std::string sp = fact(fact_service_pack);
     if (!sp.empty())
@@ -448,10 +466,19 @@ private:
         parallel_for(blocks.size(), options_.threads, [&](std::size_t b) { read_block(blocks[b].first, blocks[b].second); });
     }
 
+    // The newest report of a host read so far in the block stays in memory: the next one of
+    // the host, where it is newer, is compared with it; only where the block turns to
+    // another host (or ends) is it the newest of its host here, and detailed. A report
+    // older than one of its host read before is never its host's current one.
     void read_block(std::size_t first, std::size_t last)
     {
-        std::optional<Report> before;
-        std::size_t before_index = 0;
+        std::optional<Report> newest;
+        std::size_t newest_index = 0;
+        auto settle = [&] {
+            if (newest)
+                detail(*newest, cp_, digests_[newest_index]);
+            newest.reset();
+        };
         for (std::size_t i = first; i < last; i++) {
             Digest &d = digests_[i];
             Report r;
@@ -462,20 +489,21 @@ private:
                 continue;
             }
             r.file = d.file;
-            digest_report(r, cp_, d);
-            if (before && digests_[before_index].key == d.key) {
-                Digest &b = digests_[before_index];
-                if (earlier(b, d)) {
-                    d.step = make_step(diff_reports(*before, r, cp_, DiffOptions()), options_);
-                    d.step_from = before_index;
-                    b.drop_details();
-                } else {
-                    d.drop_details();
+            identify(r, cp_, d);
+            if (newest && digests_[newest_index].key == d.key) {
+                if (earlier(digests_[newest_index], d)) {
+                    d.step = make_step(diff_reports(*newest, r, cp_, DiffOptions()), options_);
+                    d.step_from = newest_index;
+                    newest = std::move(r);
+                    newest_index = i;
                 }
+                continue;
             }
-            before = std::move(r);
-            before_index = i;
+            settle();
+            newest = std::move(r);
+            newest_index = i;
         }
+        settle();
     }
 
     // The reports by host, each host's in time order; the hosts in order of their names.

@@ -8,41 +8,75 @@
 
 namespace telinv_read {
 
-std::string line_kind(std::string_view line)
+namespace {
+
+// Letters and digits, and among them the hexadecimal digits.
+struct CharClasses {
+    bool alnum[256] = {};
+    bool hex[256] = {};
+    CharClasses()
+    {
+        for (int c = 0; c < 256; c++) {
+            alnum[c] = is_digit(static_cast<char>(c)) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            hex[c] = is_digit(static_cast<char>(c)) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+        }
+    }
+};
+const CharClasses char_classes;
+
+// line_kind into a buffer of the caller's, so that a log's lines cost no allocation each.
+void line_kind_into(std::string_view line, std::string &kind)
 {
     // A word of hexadecimal digits with a digit in it (an identifier, a dump) is masked
     // whole; in other words the runs of digits.
-    auto alnum = [](char c) { return is_digit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-    auto hex = [](char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); };
-    std::string kind;
-    kind.reserve(line.size());
+    const bool *alnum = char_classes.alnum, *hex = char_classes.hex;
+    auto at = [&](std::size_t i) { return static_cast<unsigned char>(line[i]); };
+    kind.clear();
     for (std::size_t i = 0; i < line.size();) {
-        if (!alnum(line[i])) {
-            kind += line[i++];
+        if (!alnum[at(i)]) {
+            std::size_t end = i + 1;
+            while (end < line.size() && !alnum[at(end)])
+                end++;
+            kind.append(line.data() + i, end - i);
+            i = end;
             continue;
         }
         std::size_t end = i;
         bool all_hex = true, digit = false;
-        while (end < line.size() && alnum(line[end])) {
-            all_hex = all_hex && hex(line[end]);
+        while (end < line.size() && alnum[at(end)]) {
+            all_hex = all_hex && hex[at(end)];
             digit = digit || is_digit(line[end]);
             end++;
         }
         if (all_hex && digit) {
             kind += '#';
+        } else if (!digit) {
+            kind.append(line.data() + i, end - i);
         } else {
             for (std::size_t k = i; k < end;) {
+                std::size_t run = k;
                 if (is_digit(line[k])) {
                     kind += '#';
                     while (k < end && is_digit(line[k]))
                         k++;
                 } else {
-                    kind += line[k++];
+                    while (k < end && !is_digit(line[k]))
+                        k++;
+                    kind.append(line.data() + run, k - run);
                 }
             }
         }
         i = end;
     }
+}
+
+} // namespace
+
+std::string line_kind(std::string_view line)
+{
+    std::string kind;
+    kind.reserve(line.size());
+    line_kind_into(line, kind);
     return kind;
 }
 
@@ -50,12 +84,13 @@ std::vector<std::pair<std::string, std::size_t>> line_kinds(const std::vector<st
 {
     std::vector<std::pair<std::string, std::size_t>> kinds;
     std::unordered_map<std::string, std::size_t> index;
+    std::string k;
     for (std::string_view l : lines) {
-        std::string k = line_kind(l);
+        line_kind_into(l, k);
         auto it = index.find(k);
         if (it == index.end()) {
             index.emplace(k, kinds.size());
-            kinds.emplace_back(std::move(k), 1);
+            kinds.emplace_back(k, 1);
         } else {
             kinds[it->second].second++;
         }
