@@ -13,6 +13,8 @@
 #include "cli_messages.h"
 #include "codepage.h"
 #include "file_io.h"
+#include "fleet.h"
+#include "fleet_html.h"
 #include "report.h"
 #include "report_diff.h"
 #include "report_json.h"
@@ -40,6 +42,11 @@ const char usage[] =
     "  summary REPORT               one screen: the host, the suite's release and the files\n"
     "                               at another version or Not Found, the error lines, the\n"
     "                               log excerpts by kind of line\n"
+    "  html [--title TEXT] PATH...  one self-contained page of a fleet: its hosts, the\n"
+    "                               versions of the suite's files, each host's summary and\n"
+    "                               history; a PATH is a report or a folder searched for\n"
+    "                               telinv.txt; exit code 1 when a file could not be read\n"
+    "                               (the page lists it with the reason)\n"
     "  clean [--map FILE] [--keyword TEXT]... [--domain NAME]... [--keep KIND]... [-o OUT] REPORT...\n"
     "                               a copy of each report with what identifies the site and\n"
     "                               its people replaced alike through the map FILE (default:\n"
@@ -163,11 +170,35 @@ int run_summary(std::FILE *stream, const std::string &file, const Codepage &cp)
     return rc >= 0 ? rc : 0;
 }
 
+// The page is written after every report has been read; its links to the reports lead
+// from the folder of the output file (or the current one).
+int run_html(std::FILE *stream, const std::string &output, const std::vector<std::string> &paths,
+             const std::string &title, const Codepage &cp)
+{
+    std::vector<Failure> failures;
+    std::vector<std::string> files = find_reports(paths, failures);
+    FleetOptions options;
+    if (!title.empty())
+        options.title = shown(title);
+    if (!output.empty()) {
+        std::size_t cut = output.find_last_of("/\\");
+        options.page_dir = cut == std::string::npos ? "." : output.substr(0, cut + 1);
+    }
+    FleetPage page = build_fleet(files, std::move(failures), cp, options);
+    for (const Failure &f : page.failures)
+        std::fprintf(stderr, "telinv-read: %s: %s\n", shown(f.file).c_str(), f.reason.c_str());
+    Output out(stream);
+    write_fleet_html(out, page);
+    int rc = finish(out);
+    return rc >= 0 ? rc : page.failures.empty() ? 0 : 1;
+}
+
 int run(const std::vector<std::string> &args)
 {
     int page = Codepage::default_page;
     bool all = false, json = false, options_done = false;
-    std::string output;
+    std::string output, title;
+    bool titled = false;
     std::vector<std::string> positional;
     for (std::size_t i = 0; i < args.size(); i++) {
         const std::string &a = args[i];
@@ -191,6 +222,14 @@ int run(const std::vector<std::string> &args)
             output = args[++i];
         } else if (a.compare(0, 9, "--output=") == 0) {
             output = a.substr(9);
+        } else if (a == "--title") {
+            if (i + 1 == args.size())
+                return usage_error("--title needs a text");
+            title = args[++i];
+            titled = true;
+        } else if (a.compare(0, 8, "--title=") == 0) {
+            title = a.substr(8);
+            titled = true;
         } else if (a == "--codepage" || a.compare(0, 11, "--codepage=") == 0) {
             std::string value;
             if (a == "--codepage") {
@@ -220,6 +259,8 @@ int run(const std::vector<std::string> &args)
     positional.swap(reports);
     if ((all || json) && command != "diff")
         return usage_error(std::string(all ? "--all" : "--json") + " is an option of diff only");
+    if (titled && command != "html")
+        return usage_error("--title is an option of html only");
     const Codepage cp = *Codepage::find(page);
     if (command == "json" && positional.empty())
         return usage_error("json: no report given");
@@ -229,7 +270,9 @@ int run(const std::vector<std::string> &args)
         return usage_error("table: no report given");
     if (command == "summary" && positional.size() != 1)
         return usage_error("summary: one report is needed");
-    if (command != "json" && command != "diff" && command != "table" && command != "summary")
+    if (command == "html" && positional.empty())
+        return usage_error("html: no report or folder given");
+    if (command != "json" && command != "diff" && command != "table" && command != "summary" && command != "html")
         return usage_error("unknown command '" + shown(command) + "'");
 
     std::FILE *stream = stdout;
@@ -250,6 +293,8 @@ int run(const std::vector<std::string> &args)
         rc = run_diff(stream, positional, cp, options, json);
     } else if (command == "table") {
         rc = run_table(stream, positional, cp);
+    } else if (command == "html") {
+        rc = run_html(stream, output, positional, title, cp);
     } else {
         rc = run_summary(stream, positional[0], cp);
     }

@@ -829,39 +829,32 @@ Json diff_reports(const Report &old_report, const Report &new_report, const Code
     return Differ(old_report, new_report, cp, options).run();
 }
 
-std::string diff_text(const Json &diff)
+std::vector<DiffGroup> diff_groups(const Json &diff)
 {
-    const Json &changes = diff["changes"];
-    if (changes.empty())
-        return "";
-    std::string out;
-    out += "--- " + diff["old"]["file"].get<std::string>() + "\t" + value_text(diff["old"]["time"]) + "\n";
-    out += "+++ " + diff["new"]["file"].get<std::string>() + "\t" + value_text(diff["new"]["time"]) + "\n";
-    std::string group;
-    for (const Json &c : changes) {
+    std::vector<DiffGroup> groups;
+    for (const Json &c : diff["changes"]) {
         std::string kind = c["kind"].get<std::string>();
         std::string section = c["section"].is_null() ? kind : c["section"].get<std::string>();
         std::string type = c["type"].get<std::string>();
         std::string heading = "== " + section;
         if (type == "entry")
             heading += ": " + c["directory"].get<std::string>();
-        if (heading != group) {
-            out += heading + "\n";
-            group = heading;
-        }
+        if (groups.empty() || groups.back().heading != heading)
+            groups.push_back(DiffGroup{heading, {}});
+        std::vector<std::string> &out = groups.back().lines;
         if (type == "section") {
-            out += c["change"] == "added" ? "  only in the new report\n" : "  only in the old report\n";
+            out.push_back(c["change"] == "added" ? "  only in the new report" : "  only in the old report");
         } else if (type == "fact") {
-            out += "  " + c["label"].get<std::string>() + " " + value_text(c["old"]) + " -> " +
-                   value_text(c["new"]) + "\n";
+            out.push_back("  " + c["label"].get<std::string>() + " " + value_text(c["old"]) + " -> " +
+                          value_text(c["new"]));
         } else if (type == "item") {
-            out += std::string("  ") + (c["change"] == "added" ? "+ " : "- ") + c["label"].get<std::string>() +
-                   " " + c["value"].get<std::string>() + "\n";
+            out.push_back(std::string("  ") + (c["change"] == "added" ? "+ " : "- ") + c["label"].get<std::string>() +
+                          " " + c["value"].get<std::string>());
         } else if (type == "file") {
             std::string what = c["change"].get<std::string>();
             what.resize(9, ' ');
-            out += "  " + what + " " + c["path"].get<std::string>() + ": " + file_text(c["old"]) + " -> " +
-                   file_text(c["new"]) + "\n";
+            out.push_back("  " + what + " " + c["path"].get<std::string>() + ": " + file_text(c["old"]) + " -> " +
+                          file_text(c["new"]));
         } else if (type == "entry") {
             std::string what = c["change"].get<std::string>();
             std::string line = "  " + what + std::string(what.size() < 9 ? 9 - what.size() : 0, ' ') + " " +
@@ -870,19 +863,34 @@ std::string diff_text(const Json &diff)
                 line += entry_text(c["old"]) + " -> " + entry_text(c["new"]);
             else
                 line += entry_text(what == "added" ? c["new"] : c["old"]);
-            out += line + "\n";
+            out.push_back(std::move(line));
         } else if (type == "lines") {
             if (c["coarse"].get<bool>())
-                out += "  (too unlike for a line-by-line comparison: shown removed and added whole)\n";
+                out.push_back("  (too unlike for a line-by-line comparison: shown removed and added whole)");
             for (const Json &h : c["hunks"]) {
-                out += "@@ -" + std::to_string(h["old_start"].get<std::size_t>()) + "," +
-                       std::to_string(h["old_lines"].get<std::size_t>()) + " +" +
-                       std::to_string(h["new_start"].get<std::size_t>()) + "," +
-                       std::to_string(h["new_lines"].get<std::size_t>()) + " @@\n";
+                out.push_back("@@ -" + std::to_string(h["old_start"].get<std::size_t>()) + "," +
+                              std::to_string(h["old_lines"].get<std::size_t>()) + " +" +
+                              std::to_string(h["new_start"].get<std::size_t>()) + "," +
+                              std::to_string(h["new_lines"].get<std::size_t>()) + " @@");
                 for (const Json &l : h["lines"])
-                    out += l.get<std::string>() + "\n";
+                    out.push_back(l.get<std::string>());
             }
         }
+    }
+    return groups;
+}
+
+std::string diff_text(const Json &diff)
+{
+    if (diff["changes"].empty())
+        return "";
+    std::string out;
+    out += "--- " + diff["old"]["file"].get<std::string>() + "\t" + value_text(diff["old"]["time"]) + "\n";
+    out += "+++ " + diff["new"]["file"].get<std::string>() + "\t" + value_text(diff["new"]["time"]) + "\n";
+    for (const DiffGroup &g : diff_groups(diff)) {
+        out += g.heading + "\n";
+        for (const std::string &l : g.lines)
+            out += l + "\n";
     }
     return out;
 }

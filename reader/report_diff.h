@@ -25,6 +25,14 @@ Json diff_reports(const Report &old_report, const Report &new_report, const Code
 // The changes for a person, as text; empty when nothing changed.
 std::string diff_text(const Json &diff);
 
+// The same lines, by the section (or listing) they stand under: each heading
+// ("== pbxcfg") with its lines, in the order of the changes.
+struct DiffGroup {
+    std::string heading;
+    std::vector<std::string> lines;
+};
+std::vector<DiffGroup> diff_groups(const Json &diff);
+
 // One hunk of a line diff: where it starts in each text (from 1), its line counts, and
 // its lines, each beginning with ' ', '-' or '+'.
 struct Hunk {

@@ -3,7 +3,7 @@
 # reader_test: the Google Test program of the reader (parser, code pages, diffs, outputs);
 # on the host each case is a CTest test, under Wine the program runs once.
 add_executable(reader_test reader/parse_test.cpp reader/codepage_test.cpp reader/diff_test.cpp
-  reader/output_test.cpp)
+  reader/output_test.cpp reader/fleet_test.cpp)
 target_include_directories(reader_test PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(reader_test PRIVATE telinv_reader gtest_main telinv_warnings)
 if(MINGW)
@@ -47,4 +47,16 @@ target_sources(reader_test PRIVATE reader/clean_test.cpp)
 if(NOT CMAKE_CROSSCOMPILING AND NOT WIN32)
   add_test(NAME reader_e2e_clean COMMAND ${e2e} clean ${TELINV_READER_E2E_DIR} --reader $<TARGET_FILE:telinv-read>)
   set_tests_properties(reader_e2e_clean PROPERTIES FIXTURES_REQUIRED reader_e2e TIMEOUT 300)
+endif()
+
+# The fleet page (telinv-read html) of a fleet made from those reports (fleet_fixture.py):
+# the page as a file (its policy and hashes, escaping, exit codes), and the page in
+# headless Chromium (skipped, 77, where chromium, chromium-driver or python3-selenium is
+# missing); the browser check keeps fleet.png and fleet.pdf in reader-fleet-browser/.
+if(NOT CMAKE_CROSSCOMPILING AND NOT WIN32)
+  foreach(check page browser)
+    add_test(NAME reader_fleet_${check} COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/check_fleet.py ${check}
+      --reader $<TARGET_FILE:telinv-read> --e2e ${TELINV_READER_E2E_DIR} --out ${CMAKE_CURRENT_BINARY_DIR}/reader-fleet-${check})
+    set_tests_properties(reader_fleet_${check} PROPERTIES FIXTURES_REQUIRED reader_e2e TIMEOUT 300 SKIP_RETURN_CODE 77)
+  endforeach()
 endif()
