@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Checks of telinv-read html on a fleet made from the fixture hosts' reports
-(fleet_fixture.py): eight hosts, two with three reports, a hostile report and a file that
+(fleet_fixture.py): seven hosts, two with three reports, a hostile report and a file that
 is no report.
 
 Usage: check_fleet.py page|browser --reader TELINV_READ --e2e E2E_DIR --out DIR

@@ -1,5 +1,5 @@
 """A fleet of reports for the tests of telinv-read html, made by editing the reports of the
-fixture hosts (tests/reader/e2e make): eight hosts, two of them with three reports each,
+fixture hosts (tests/reader/e2e make): seven hosts, two of them with three reports each,
 a short report without a computer name (named by its folder above the run's time stamp),
 a hostile host whose file names, configuration lines, log lines and folder hold markup and
 script, and a file that is no report. make_fleet() writes it and returns what a page of it
