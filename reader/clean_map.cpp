@@ -22,14 +22,6 @@ bool is_hex(char c) { return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' 
 int hex_value(char c) { return is_digit(c) ? c - '0' : (c | 0x20) - 'a' + 10; }
 bool is_alnum(char c) { return is_digit(c) || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
 
-std::string lower_ascii(std::string_view s)
-{
-    std::string out(s);
-    for (char &c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c + 32);
-    return out;
-}
 
 // A replacement that can stand in a report wherever its original did: a name of letters,
 // digits, dots, hyphens and underscores.
@@ -556,7 +548,7 @@ void CleanMap::take(CleanKind kind, const std::string &original, const std::stri
     case CleanKind::keyword:
         if (original.empty() || !safe_name(replacement))
             throw MapError(what + ": its replacement is no name of letters, digits, dots and hyphens");
-        key = lower_ascii(original);
+        key = ascii_lower(original);
         {
             const char *stem = kind == CleanKind::host ? "host" : kind == CleanKind::user ? "user"
                                : kind == CleanKind::domain ? "domain" : "keyword";
@@ -575,7 +567,7 @@ void CleanMap::take(CleanKind kind, const std::string &original, const std::stri
             same = is_alnum(original[i]) ? is_alnum(replacement[i]) : original[i] == replacement[i];
         if (!same)
             throw MapError(what + ": its replacement does not have the identifier's layout");
-        key = lower_ascii(original);
+        key = ascii_lower(original);
         numbers_[static_cast<std::size_t>(kind)]++;
         break;
     }
@@ -682,7 +674,7 @@ std::string_view CleanMap::name(CleanKind kind, std::string_view key, std::strin
         std::string r;
         do
             r = stem + std::to_string(numbers_[static_cast<std::size_t>(kind)]++);
-        while (lower_ascii(r) == key);
+        while (ascii_lower(r) == key);
         i = t.add(key, original, r);
     }
     return t.replacement(i);
@@ -696,7 +688,7 @@ std::string_view CleanMap::domain(std::string_view key, std::string_view origina
         std::string r;
         do
             r = "domain" + std::to_string(numbers_[static_cast<std::size_t>(CleanKind::domain)]++) + ".example";
-        while (lower_ascii(r) == key);
+        while (ascii_lower(r) == key);
         i = t.add(key, original, r);
     }
     return t.replacement(i);
@@ -725,7 +717,7 @@ std::string_view CleanMap::id(std::string_view key, std::string_view original)
         // The number of the identifier in hexadecimal, right-aligned in the original's
         // letters and digits, in the case of its letters; a "Volume" in front stays.
         std::size_t from = 0;
-        if (original.size() > 6 && lower_ascii(original.substr(0, 6)) == "volume")
+        if (original.size() > 6 && ascii_lower(original.substr(0, 6)) == "volume")
             from = 6;
         bool upper = false;
         for (std::size_t k = from; k < original.size(); k++)
@@ -741,7 +733,7 @@ std::string_view CleanMap::id(std::string_view key, std::string_view original)
                 n >>= 4;
                 r[k] = static_cast<char>(d < 10 ? '0' + d : (upper ? 'A' : 'a') + d - 10);
             }
-        } while (lower_ascii(r) == key);
+        } while (ascii_lower(r) == key);
         i = t.add(key, original, r);
     }
     return t.replacement(i);
@@ -778,7 +770,7 @@ std::string_view CleanMap::mac(std::string_view hex12, std::string_view original
             if (next == 0 || next > 0xFFFFFF)
                 next = 1;
             std::snprintf(buf, sizeof buf, "%06X%06X", vendor, next++);
-        } while (lower_ascii(buf) == hex12);
+        } while (ascii_lower(buf) == hex12);
         i = t.add(hex12, original, mac_text(buf));
     }
     return t.replacement(i);

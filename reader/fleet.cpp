@@ -20,16 +20,6 @@ namespace telinv_read {
 
 namespace {
 
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-std::string upper(std::string_view s)
-{
-    std::string out(s);
-    for (char &c : out)
-        c = upper(c);
-    return out;
-}
-
 // Two runs of digits as numbers, of any length: leading zeros do not count.
 int compare_numbers(std::string_view a, std::string_view b)
 {
@@ -106,7 +96,7 @@ bool natural_less(std::string_view a, std::string_view b)
             j += db;
             continue;
         }
-        char ca = upper(a[i]), cb = upper(b[j]);
+        char ca = ascii_upper(a[i]), cb = ascii_upper(b[j]);
         if (ca != cb)
             return static_cast<unsigned char>(ca) < static_cast<unsigned char>(cb);
         i++;
@@ -135,7 +125,7 @@ std::string host_from_path(const std::string &utf8_path)
 {
     fs::path p = fs::u8path(utf8_path);
     std::string name = p.filename().u8string();
-    if (upper(name) != "TELINV.TXT") {
+    if (ascii_upper(name) != "TELINV.TXT") {
         std::string stem = p.stem().u8string();
         return stem.empty() ? name : stem;
     }
@@ -271,7 +261,7 @@ private:
             fs::path real_entry = e.link ? fs::path() : real / name; // a link: found out where it leads
             if (e.folder)
                 walk(dir / name, prefix + e.name, real_entry);
-            else if (upper(e.name) == "TELINV.TXT")
+            else if (ascii_upper(e.name) == "TELINV.TXT")
                 file(dir / name, prefix + e.name, e.link ? nullptr : &real_entry);
         }
     }
@@ -400,7 +390,7 @@ void identify(const Report &r, const Codepage &cp, Digest &d)
         d.name = fact_of(r, cp, fact_computername_variable);
     if (d.name.empty())
         d.name = host_from_path(d.file);
-    d.key = upper(d.name);
+    d.key = ascii_upper(d.name);
 }
 
 // What the host's current report gives besides.
@@ -457,7 +447,7 @@ private:
         std::vector<std::pair<std::size_t, std::size_t>> blocks;
         std::string block_host;
         for (std::size_t i = 0; i < digests_.size(); i++) {
-            std::string host = upper(host_from_path(digests_[i].file));
+            std::string host = ascii_upper(host_from_path(digests_[i].file));
             if (blocks.empty() || host != block_host || blocks.back().second - blocks.back().first >= max_block)
                 blocks.emplace_back(i, i);
             blocks.back().second = i + 1;

@@ -29,26 +29,6 @@ bool is_token_char(char c) { return is_alnum(c) || c == '_' || c == '.' || c == 
 bool is_local_char(char c) { return is_token_char(c) || c == '%' || c == '+'; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
-std::string lower_ascii(std::string_view s)
-{
-    std::string out(s);
-    for (char &c : out)
-        c = lower(c);
-    return out;
-}
-
-bool iequals(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); i++)
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    return true;
-}
-
 bool all_digits(std::string_view s)
 {
     return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return is_digit(c); });
@@ -61,10 +41,10 @@ std::size_t ifind(std::string_view hay, std::string_view needle, std::size_t fro
         return npos;
     const char first = needle[0];
     for (std::size_t i = from; i + needle.size() <= hay.size(); i++) {
-        if (lower(hay[i]) != first)
+        if (ascii_lower(hay[i]) != first)
             continue;
         std::size_t k = 1;
-        while (k < needle.size() && lower(hay[i + k]) == needle[k])
+        while (k < needle.size() && ascii_lower(hay[i + k]) == needle[k])
             k++;
         if (k == needle.size())
             return i;
@@ -93,7 +73,7 @@ std::vector<std::string> name_words(std::string_view name)
             words.push_back(w);
             w.clear();
         }
-        w += lower(c);
+        w += ascii_lower(c);
     }
     if (!w.empty())
         words.push_back(w);
@@ -208,7 +188,7 @@ bool well_known_profile(std::string_view name)
                                              "networkservice", "administrator", "guest", "desktop.ini",
                                              "defaultapppool"};
     for (std::string_view n : names)
-        if (iequals(name, n))
+        if (ascii_iequals(name, n))
             return true;
     return false;
 }
@@ -219,7 +199,7 @@ std::optional<std::pair<std::size_t, std::size_t>> profile_user_at(std::string_v
     static const std::string_view stems[] = {"users", "documents and settings", "profiles"};
     for (std::string_view stem : stems) {
         std::size_t from = i + 1 + stem.size() + 1;
-        if (from > t.size() || !iequals(t.substr(i + 1, stem.size()), stem) ||
+        if (from > t.size() || !ascii_iequals(t.substr(i + 1, stem.size()), stem) ||
             (t[from - 1] != '\\' && t[from - 1] != '/'))
             continue;
         std::size_t end = from;
@@ -245,7 +225,7 @@ std::optional<std::pair<std::size_t, std::size_t>> profile_user_at(std::string_v
 // of an address, the domain of DOMAIN\user).
 bool bare_host_name(std::string_view s)
 {
-    return !s.empty() && s.find('.') == npos && !all_digits(s) && !iequals(s, "localhost") &&
+    return !s.empty() && s.find('.') == npos && !all_digits(s) && !ascii_iequals(s, "localhost") &&
            std::all_of(s.begin(), s.end(), is_token_char);
 }
 
@@ -327,7 +307,7 @@ struct Cleaner::Impl {
             return std::string(bytes);
         return cp.decode(bytes);
     }
-    std::string key_of(std::string_view bytes) const { return lower_ascii(utf8(bytes)); }
+    std::string key_of(std::string_view bytes) const { return ascii_lower(utf8(bytes)); }
 
     void setup();
     void learn(const Report &report);
@@ -374,9 +354,9 @@ void Cleaner::Impl::setup()
 {
     if (!keep(CleanKind::domain))
         for (const std::string &d : options.domains)
-            map.domain(lower_ascii(d), d);
+            map.domain(ascii_lower(d), d);
     for (const std::string &k : options.keywords)
-        map.name(CleanKind::keyword, lower_ascii(k), k);
+        map.name(CleanKind::keyword, ascii_lower(k), k);
     // Every keyword of the map, also those of earlier runs; the longest first, so that of
     // two that start at one place the longer is taken.
     const MapTable &t = map.table(CleanKind::keyword);
@@ -386,7 +366,7 @@ void Cleaner::Impl::setup()
         std::string_view original = t.original(i);
         if (!cp.encode(original, bytes, nullptr, 0, &next) || bytes.empty())
             continue; // a keyword this code page can't spell can't stand in the report
-        keywords.push_back({lower_ascii(bytes), std::string(t.replacement(i))});
+        keywords.push_back({ascii_lower(bytes), std::string(t.replacement(i))});
     }
     std::stable_sort(keywords.begin(), keywords.end(),
                      [](const Keyword &a, const Keyword &b) { return a.bytes.size() > b.bytes.size(); });
@@ -406,7 +386,7 @@ void Cleaner::Impl::learn_fqdn_rest(std::string_view rest)
     if (last.size() < 2 || !std::all_of(last.begin(), last.end(), is_alpha))
         return;
     for (std::string_view e : extensions)
-        if (iequals(last, e))
+        if (ascii_iequals(last, e))
             return;
     learn_host(rest);
 }
@@ -439,7 +419,7 @@ void Cleaner::Impl::learn(const Report &report)
         std::string_view path = report.text(e.path);
         std::size_t slash = path.find_last_of("\\/");
         std::string_view file = slash == npos ? path : path.substr(slash + 1);
-        programs.insert(lower_ascii(file.substr(0, file.rfind('.'))));
+        programs.insert(ascii_lower(file.substr(0, file.rfind('.'))));
     }
     const std::string_view b = report.bytes;
     const Sysinfo &si = report.sysinfo;
@@ -452,7 +432,7 @@ void Cleaner::Impl::learn(const Report &report)
             if (name.empty())
                 continue;
             map.name(CleanKind::host, key_of(name), utf8(name));
-            computer_names.push_back(lower_ascii(name));
+            computer_names.push_back(ascii_lower(name));
         }
     }
     if (!keep(CleanKind::id))
@@ -579,14 +559,14 @@ bool Cleaner::Impl::mac(std::string_view t, std::string &out)
             if (i % 3 == 2 ? t[i] != sep : !is_hex(t[i]))
                 return false;
             if (i % 3 != 2)
-                hex += lower(t[i]);
+                hex += ascii_lower(t[i]);
         }
     } else if (t.size() == 14) {
         for (std::size_t i = 0; i < 14; i++) {
             if (i % 5 == 4 ? t[i] != '.' : !is_hex(t[i]))
                 return false;
             if (i % 5 != 4)
-                hex += lower(t[i]);
+                hex += ascii_lower(t[i]);
         }
     } else {
         return false;
@@ -605,7 +585,7 @@ bool Cleaner::Impl::mac(std::string_view t, std::string &out)
                       std::none_of(t.begin(), t.end(), [](char c) { return c >= 'A' && c <= 'F'; });
     std::size_t k = 0;
     for (char c : t)
-        out += is_hex(c) ? (lower_case ? lower(replacement[k++]) : replacement[k++]) : c;
+        out += is_hex(c) ? (lower_case ? ascii_lower(replacement[k++]) : replacement[k++]) : c;
     count(CleanKind::mac);
     return true;
 }
@@ -815,7 +795,7 @@ bool Cleaner::Impl::token(std::string_view t, std::size_t from, std::size_t to, 
                     std::all_of(t.begin() + static_cast<std::ptrdiff_t>(w.end), t.begin() + static_cast<std::ptrdiff_t>(ci),
                                 [](char c) { return c == ' ' || c == '\t' || c == ':' || c == '='; });
     const std::string previous = adjacent ? w.last : std::string();
-    w.last = core.size() <= 12 ? lower_ascii(core) : std::string();
+    w.last = core.size() <= 12 ? ascii_lower(core) : std::string();
     w.end = to;
     if (w.last == "call")
         w.call = true;
@@ -1381,7 +1361,7 @@ void Cleaner::Impl::line(const Section &s, std::size_t index, const LineJob *job
     case SectionKind::time_cfg:
     case SectionKind::actcfg:
     case SectionKind::voip_file:
-        config_line(l, out, s.kind == SectionKind::voip_file && iequals(r->text(s.name), "USER.TXT"));
+        config_line(l, out, s.kind == SectionKind::voip_file && ascii_iequals(r->text(s.name), "USER.TXT"));
         return;
     case SectionKind::pbxboot:
     case SectionKind::pbxcards:

@@ -300,28 +300,8 @@ const char *log_status(LogExcerpt::Status s)
     return "lines";
 }
 
-// Writes a JSON array of values, one a line, the elements made by make(i) for i < count.
-template <class Make>
-void write_array(Output &out, const std::string &pad, std::size_t count, Make make)
-{
-    std::string &b = out.buffer();
-    if (count == 0) {
-        b += "[]";
-        return;
-    }
-    b += "[\n";
-    for (std::size_t i = 0; i < count; i++) {
-        b += pad;
-        b += "  ";
-        b += dump(make(i));
-        b += i + 1 < count ? ",\n" : "\n";
-        out.maybe_flush();
-    }
-    b += pad;
-    b += ']';
-}
-
-// The same with elements that write(i) appends to the output's buffer itself.
+// Writes a JSON array, one element a line, each appended to the output's buffer by write(i)
+// for i < count.
 template <class Write>
 void write_lines(Output &out, const std::string &pad, std::size_t count, Write write)
 {
@@ -340,6 +320,13 @@ void write_lines(Output &out, const std::string &pad, std::size_t count, Write w
     }
     b += pad;
     b += ']';
+}
+
+// The same with the elements as JSON values, made by make(i).
+template <class Make>
+void write_array(Output &out, const std::string &pad, std::size_t count, Make make)
+{
+    write_lines(out, pad, count, [&](std::size_t i) { out.buffer() += dump(make(i)); });
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace telinv_read {
@@ -45,6 +46,37 @@ inline std::string_view trim(std::string_view s)
     while (n > 0 && (s[n - 1] == ' ' || s[n - 1] == '\t'))
         n--;
     return s.substr(0, n);
+}
+
+// ASCII case folding: report names and keys compare without regard to ASCII case,
+// whatever the code page does with the other bytes.
+inline char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+inline char ascii_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+inline std::string ascii_lower(std::string_view s)
+{
+    std::string out(s);
+    for (char &c : out)
+        c = ascii_lower(c);
+    return out;
+}
+
+inline std::string ascii_upper(std::string_view s)
+{
+    std::string out(s);
+    for (char &c : out)
+        c = ascii_upper(c);
+    return out;
+}
+
+inline bool ascii_iequals(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); i++)
+        if (ascii_lower(a[i]) != ascii_lower(b[i]))
+            return false;
+    return true;
 }
 
 } // namespace telinv_read
