@@ -76,8 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     } catch (const ReportError &) {
         std::abort(); // a report's copy is a report
     }
-    if (!shape_difference(r, c).empty())
+    const std::string difference = shape_difference(r, c);
+    if (!difference.empty()) {
+        std::fprintf(stderr, "the cleaned copy differs from the report: %s\n", difference.c_str());
         std::abort();
+    }
 
     const std::string json = map_json(map);
     CleanMap again = CleanMap::parse(json); // throws (a fault) when the map does not read back
@@ -86,7 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Cleaner cleaner(again, cp, options);
         cleaner.clean(r, second);
     }
-    if (second != cleaned || again.entries() != again.loaded() || map_json(again) != json)
+    if (second != cleaned || again.entries() != again.loaded() || map_json(again) != json) {
+        std::fprintf(stderr, "a second run with the written map does not give the same copy and map\n");
         std::abort();
+    }
     return 0;
 }

@@ -219,6 +219,11 @@ public:
 // (empty, UTF-16 text, no header line, beyond the bounds above).
 Report parse_report(std::string bytes, std::string file);
 
+// One line of the inventory, read as the parser reads it: the path, the version (none for
+// "Not Found") and the size; false when the line is no inventory entry.
+bool parse_inventory_line(std::string_view line, std::string_view &path, std::optional<std::string_view> &version,
+                          std::int64_t &bytes);
+
 // Reads the file (its name in UTF-8) and parses it; throws ReportError.
 Report read_report(const std::string &path);
 

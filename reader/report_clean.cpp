@@ -336,6 +336,7 @@ struct Cleaner::Impl {
     void sysinfo_line(std::string_view line, std::string &out);
     void mac_line(std::string_view line, std::string &out);
     void keep_column(std::string_view line, std::size_t from, std::size_t to, std::string_view with, std::string &out);
+    void inventory_line(std::string_view line, std::size_t from, std::size_t size, std::string &out);
     void banner(const Section &s, std::string &out);
     void line(const Section &s, std::size_t index, const LineJob *job, std::string &out);
     std::vector<LineJob> jobs() const;
@@ -1208,6 +1209,31 @@ void Cleaner::Impl::keep_column(std::string_view line, std::size_t from, std::si
     out.append(line.substr(next));
 }
 
+// An inventory line whose path is cleaned. The columns are laid out as keep_column does;
+// where the line, read again, would not give its version and size (a line telinv did not
+// write, whose columns the reader finds only by where its blanks and digits stand), the
+// path is masked instead: blanks, digits and hyphens stay where they were, any other
+// character becomes 'x'. The line is then read exactly as before.
+void Cleaner::Impl::inventory_line(std::string_view line, std::size_t from, std::size_t size, std::string &out)
+{
+    std::string with;
+    scan(line.substr(from, size), with, Phones::none);
+    const std::size_t start = out.size();
+    keep_column(line, from, from + size, with, out);
+    std::string_view path, was_path;
+    std::optional<std::string_view> version, was_version;
+    std::int64_t bytes = 0, was_bytes = 0;
+    const bool was = parse_inventory_line(line, was_path, was_version, was_bytes);
+    const bool is = parse_inventory_line(std::string_view(out).substr(start), path, version, bytes);
+    if (was == is && bytes == was_bytes && version == was_version)
+        return;
+    out.resize(start);
+    out.append(line.substr(0, from));
+    for (char c : line.substr(from, size))
+        out += c == ' ' || c == '-' || is_digit(c) ? (is_digit(c) ? '0' : c) : 'x';
+    out.append(line.substr(from + size));
+}
+
 void Cleaner::Impl::banner(const Section &s, std::string &out)
 {
     std::string_view b = r->text(s.banner);
@@ -1304,6 +1330,8 @@ void Cleaner::Impl::line(const Section &s, std::size_t index, const LineJob *job
     if (job) {
         switch (job->job) {
         case Job::inventory:
+            inventory_line(l, at(job->span), job->span.size, out);
+            return;
         case Job::listing_heading:
         case Job::listing_entry: {
             std::string with;
@@ -1325,8 +1353,16 @@ void Cleaner::Impl::line(const Section &s, std::size_t index, const LineJob *job
         }
         case Job::log_path:
         case Job::adapter_value:
-            if (job->job == Job::adapter_value && job->field == adapter_dhcp)
+            if (job->job == Job::adapter_value && job->field == adapter_dhcp) {
+                // "Ja" or "Nein" is telinv's own word and stays, keywords or not; any other
+                // value is not what telinv writes and is cleaned as the line's text.
+                const std::string_view flag = r->text(job->span);
+                if (flag == "Ja" || flag == "Nein") {
+                    out.append(l.data(), l.size());
+                    return;
+                }
                 break;
+            }
             out.append(l.substr(0, at(job->span)));
             scan(r->text(job->span), out, Phones::none);
             out.append(l.substr(at(job->span) + job->span.size));

@@ -428,6 +428,8 @@ void Parser::add_line(std::string_view line)
     r_.sections.back().line_count++;
 }
 
+} // namespace
+
 // The inventory: a column heading, the files of the five groups (each group followed by
 // an empty line), then the listing of the GSM driver directory.
 // A line is "%-55s %-10s %9d": the path, the version or "Not Found", the size. Paths and
@@ -485,6 +487,8 @@ bool parse_inventory_line(std::string_view line, std::string_view &path,
     version = v;
     return true;
 }
+
+namespace {
 
 // A listing's heading is "%-59s %-10s %s": the directory, "Date" and "Bytes".
 std::optional<std::string_view> listing_heading(std::string_view line)

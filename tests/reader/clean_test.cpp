@@ -296,6 +296,20 @@ TEST(CleanKeywords, KeywordsInAnyCaseInsideWordsWhereverAValueStands)
     EXPECT_EQ(clean(bytes, later).text, c.text);
 }
 
+TEST(CleanKeywords, AnAdaptersDhcpFlagIsTelinvsOwnWordAndStaysButOtherTextThereIsCleaned)
+{
+    CleanOptions o;
+    o.keywords = {"ein", "j"};
+    std::vector<std::string> lines = sysinfo_lines(6);
+    lines.insert(lines.begin() + 13, adapter(2, "DHCP:", "Ja"));
+    lines.insert(lines.begin() + 14, adapter(3, "DHCP:", "from sip:201@172.20.33.21"));
+    Cleaned c = clean(report(lines), o);
+    EXPECT_TRUE(has(c.text, adapter(1, "DHCP:", "Nein") + "\r\n")) << c.text;
+    EXPECT_TRUE(has(c.text, adapter(2, "DHCP:", "Ja") + "\r\n")) << c.text;
+    EXPECT_FALSE(has(c.text, "172.20.33.21")) << c.text;
+    EXPECT_FALSE(has(c.text, "sip:201@")) << c.text;
+}
+
 TEST(CleanLayout, InventoryAndListingColumnsStayWhereTheyWere)
 {
     CleanOptions o;
@@ -318,6 +332,23 @@ TEST(CleanLayout, InventoryAndListingColumnsStayWhereTheyWere)
     EXPECT_EQ(r.line(r.listings[0].entries[0].line), listing_line("keyword0.sys", 1024));
     EXPECT_EQ(r.text(r.listings[0].entries[1].name), "keyword1" + std::string(40, 'y'));
     EXPECT_EQ(r.listings[0].entries[1].bytes, 3221225472LL);
+}
+
+TEST(CleanLayout, AnInventoryLineTelinvDidNotWriteKeepsItsVersionAndSizeWhenItsPathChangesLength)
+{
+    // Words with blanks between the path and the version: wherever a longer cleaned path
+    // would move them into the version's column, the path is masked instead.
+    for (int blanks = 1; blanks <= 12; blanks++) {
+        std::string odd = "\\ops@corp.test a b" + std::string(static_cast<std::size_t>(blanks), ' ') + "Found          0";
+        std::vector<std::string> lines = {banner("version"), odd, inventory_line("C:\\KESTRA\\pbxserv.exe", "6.2.1.0", 1024)};
+        const std::string bytes = report(lines);
+        Cleaned c = clean(bytes);
+        EXPECT_FALSE(has_any_case(c.text, "ops@")) << c.text;
+        EXPECT_FALSE(has_any_case(c.text, "corp.test")) << c.text;
+        Report was = parse(bytes), r = parse(c.text);
+        ASSERT_EQ(r.inventory.size(), 2u) << c.text;
+        EXPECT_EQ(r.text(*r.inventory[0].version), was.text(*was.inventory[0].version)) << c.text;
+    }
 }
 
 TEST(CleanLayout, BannersLineEndsCutReportsAndJoinedBanners)
