@@ -719,11 +719,14 @@ std::string_view CleanMap::id(std::string_view key, std::string_view original)
         std::size_t from = 0;
         if (original.size() > 6 && ascii_lower(original.substr(0, 6)) == "volume")
             from = 6;
-        bool upper = false;
-        for (std::size_t k = from; k < original.size(); k++)
+        bool upper = false, any = false;
+        for (std::size_t k = from; k < original.size(); k++) {
             upper = upper || (original[k] >= 'A' && original[k] <= 'Z');
-        std::string r;
-        do {
+            any = any || is_alnum(original[k]);
+        }
+        // An identifier without letters or digits identifies nothing and stays.
+        std::string r(original);
+        while (any) {
             r = std::string(original);
             std::uint64_t n = ++numbers_[static_cast<std::size_t>(CleanKind::id)];
             for (std::size_t k = r.size(); k-- > from;) {
@@ -733,7 +736,9 @@ std::string_view CleanMap::id(std::string_view key, std::string_view original)
                 n >>= 4;
                 r[k] = static_cast<char>(d < 10 ? '0' + d : (upper ? 'A' : 'a') + d - 10);
             }
-        } while (ascii_lower(r) == key);
+            if (ascii_lower(r) != key)
+                break;
+        }
         i = t.add(key, original, r);
     }
     return t.replacement(i);

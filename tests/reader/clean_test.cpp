@@ -209,6 +209,21 @@ TEST(CleanAddresses, AMacListCutInsideAnAddressHasTheCardPartOfItsRestMasked)
     EXPECT_TRUE(has(c.text, "\r\n00-1B-21-00-00-01\r\n00-1B-21-00-0\r\n\r\n"));
 }
 
+TEST(CleanAddresses, IdentifiersAreNumberedInTheirOwnFormAndOnesWithoutLettersOrDigitsStay)
+{
+    std::vector<std::string> lines = sysinfo_lines(6);
+    Cleaned c = clean(report(lines));
+    EXPECT_TRUE(has(c.text, "\r\nVolume00000000-0001\r\n0000000000000002\r\n")) << c.text;
+    // Nothing to number: such an identifier is kept, and cleaning ends.
+    for (std::string &l : lines)
+        if (l == "Volume4d36e967-e325")
+            l = "Volume-{}";
+        else if (l == "BFEBFBFF000306A9")
+            l = "]";
+    c = clean(report(lines));
+    EXPECT_TRUE(has(c.text, "\r\nVolume-{}\r\n]\r\n")) << c.text;
+}
+
 TEST(CleanPhones, ConfigurationValuesThatAreNumbersDigitForDigitUnlessTheyCountSomething)
 {
     std::string bytes = report({banner("pbxcfg"), "Ext = { \"200\", \"Reception\" };", "Forward = { \"200\", \"+49 (30) 123-4567\" };",
