@@ -1250,14 +1250,20 @@ void Cleaner::Impl::banner(const Section &s, std::string &out)
         std::size_t start = name.size();
         while (start > 0 && is_token_char(name[start - 1]))
             start--;
+        while (start < name.size() && (name[start] == '.' || name[start] == '-'))
+            start++;
         std::string_view tail = name.substr(start);
         if (tail.size() >= 2 && ends_with(cleaned, tail)) {
             std::string key = key_of(tail);
             std::string with;
+            // Only what is known before the first line is written: host names with dots
+            // are met in the lines, so a later run, given the map, would know them here
+            // where this run did not, and the two copies would differ.
             auto look = [&](CleanKind k) {
                 const MapTable &t = map.table(k);
                 for (std::size_t i = 0; i < t.size() && with.empty(); i++)
-                    if (t.key(i).size() > key.size() && starts_with(t.key(i), key))
+                    if (t.key(i).size() > key.size() && starts_with(t.key(i), key) &&
+                        (k != CleanKind::host || t.key(i).find('.') == npos))
                         with = std::string(t.replacement(i));
             };
             for (CleanKind k : {CleanKind::host, CleanKind::domain, CleanKind::id, CleanKind::keyword})
