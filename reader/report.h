@@ -219,6 +219,10 @@ public:
 // (empty, UTF-16 text, no header line, beyond the bounds above).
 Report parse_report(std::string bytes, std::string file);
 
+// The name of a banner line as the parser reads it, or none when the line is no banner;
+// closed: only banners whose name's closing blank is in the line.
+std::optional<std::string_view> banner_name(std::string_view line, bool closed = false);
+
 // One line of the inventory, read as the parser reads it: the path, the version (none for
 // "Not Found") and the size; false when the line is no inventory entry.
 bool parse_inventory_line(std::string_view line, std::string_view &path, std::optional<std::string_view> &version,

@@ -1213,7 +1213,8 @@ void Cleaner::Impl::keep_column(std::string_view line, std::size_t from, std::si
 // where the line, read again, would not give its version and size (a line telinv did not
 // write, whose columns the reader finds only by where its blanks and digits stand), the
 // path is masked instead: blanks, digits and hyphens stay where they were, any other
-// character becomes 'x'. The line is then read exactly as before.
+// character becomes 'x'. The line is then read exactly as before, also not as a banner
+// (a banner is known by its length, hyphens and blanks alone).
 void Cleaner::Impl::inventory_line(std::string_view line, std::size_t from, std::size_t size, std::string &out)
 {
     std::string with;
@@ -1225,7 +1226,7 @@ void Cleaner::Impl::inventory_line(std::string_view line, std::size_t from, std:
     std::int64_t bytes = 0, was_bytes = 0;
     const bool was = parse_inventory_line(line, was_path, was_version, was_bytes);
     const bool is = parse_inventory_line(std::string_view(out).substr(start), path, version, bytes);
-    if (was == is && bytes == was_bytes && version == was_version)
+    if (was == is && bytes == was_bytes && version == was_version && !banner_name(std::string_view(out).substr(start)))
         return;
     out.resize(start);
     out.append(line.substr(0, from));
@@ -1434,7 +1435,7 @@ void Cleaner::Impl::line(const Section &s, std::size_t index, const LineJob *job
 namespace {
 
 // A cleaned line that the reader would take for a banner, which the original was not,
-// gets a blank at its end: a banner ends in hyphens and is at most 78 characters long.
+// gets blanks at its end up to 79 characters: a banner is at most 78 characters long.
 void keep_no_banner(std::string_view original, std::string &out, std::size_t from)
 {
     const std::size_t n = out.size() - from;
@@ -1444,7 +1445,7 @@ void keep_no_banner(std::string_view original, std::string &out, std::size_t fro
     auto banner_at = [&](std::size_t at) {
         return out.size() - at >= 76 && out.compare(at, 37, hyphens) == 0 && out[at + 37] == ' ';
     };
-    if (n >= 76 && n <= 78 && banner_at(from)) {
+    if (banner_name(std::string_view(out).substr(from))) {
         out.append(79 - n, ' ');
         return;
     }

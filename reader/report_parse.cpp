@@ -132,12 +132,14 @@ namespace {
 
 const std::string_view hyphens37 = "-------------------------------------";
 
+} // namespace
+
 // The name of a banner line, or none when the line is no banner. A banner is 37 hyphens,
 // a blank, the name, a blank and 37 hyphens, cut after 78 characters: 76 characters for
 // an empty name, 77 for one of one character, 78 for longer ones. A name of 40 characters
 // or more shows its first 40 and no closing hyphens. closed: only banners whose closing
 // blank is in the line (names up to 39 characters).
-std::optional<std::string_view> banner_name(std::string_view line, bool closed = false)
+std::optional<std::string_view> banner_name(std::string_view line, bool closed)
 {
     const std::size_t n = line.size();
     if (n < 76 || n > 78 || line[0] != '-' || line.compare(0, 37, hyphens37) != 0 || line[37] != ' ')
@@ -155,6 +157,8 @@ std::optional<std::string_view> banner_name(std::string_view line, bool closed =
         return std::nullopt;
     return line.substr(38, 40);
 }
+
+namespace {
 
 // The kind of a section by its name and the kind of the section before it, in the order
 // in which telinv writes them: the banners of the files that TimeCfg entries name follow

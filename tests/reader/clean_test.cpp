@@ -423,6 +423,25 @@ TEST(CleanMap, ASecondRunWithTheMapGivesTheSameBytesAndNewValuesNewReplacements)
     EXPECT_GT(loaded.entries(), loaded.loaded());
 }
 
+TEST(CleanLayout, AnInventoryLineOfHyphensStaysAnEntryWhateverLengthItsPathGets)
+{
+    CleanOptions o;
+    o.keywords = {"e", "zebracorpxx"};
+    const std::string hyphens(37, '-');
+    // 76 characters once cleaned, but no banner of that length: nothing is added.
+    const std::string grows = hyphens + " netcfg ------t Found          0";
+    // 78 characters once cleaned, which any line of 37 hyphens and a blank is as a banner.
+    const std::string shrinks = inventory_line(hyphens + " zebracorpxxabcdfghijkl", "6.2.1.0", 1024);
+    ASSERT_EQ(shrinks.size(), 81u);
+    const std::string bytes = report({banner("version"), grows, shrinks, ""});
+    Cleaned c = clean(bytes, o);
+    Report was = parse(bytes), r = parse(c.text);
+    ASSERT_EQ(r.inventory.size(), 2u) << c.text;
+    EXPECT_EQ(r.line(r.inventory[0].line).size(), 76u) << c.text;
+    EXPECT_EQ(r.text(*r.inventory[1].version), "6.2.1.0") << c.text;
+    EXPECT_FALSE(has_any_case(c.text, "zebracorp")) << c.text;
+}
+
 TEST(CleanMap, BannersCutInsideANameComeOutAlikeInALaterRunWithTheMap)
 {
     // Two names cut at 40 characters: inside a mail server's name that the mail section
