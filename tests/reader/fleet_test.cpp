@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -479,6 +480,28 @@ TEST(FleetHtml, EscapedForWhereATextStands)
     std::string a2;
     append_html_attribute(a2, std::string("\0\"", 2));
     EXPECT_EQ(a2, "\xE2\x90\x80&quot;");
+}
+
+TEST(FleetHtml, AHostsLogsSayWhetherTheyWereFoundAndWhatTheyHold)
+{
+    Folder f;
+    FleetPage page = fleet_of({f.put("a/telinv.txt", report_of("PBX-A", "Sat Mar 07 09:05:01 2026"))});
+    std::FILE *file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    {
+        Output out(file);
+        write_fleet_html(out, page);
+    }
+    std::rewind(file);
+    std::string html;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, file)) > 0;)
+        html.append(buf, n);
+    std::fclose(file);
+    for (const char *piece : {"Error log <span class=\"mono\">log\\err%Y%m%d.log</span>: 3 lines, 2 kinds</h4>",
+                              "SIP server error log <span class=\"mono\">kamailio-err.txt</span>: not found (<span "
+                              "class=\"mono\">c:\\cygwin\\kamailio\\kamailio-err.txt</span>)</h4>"})
+        EXPECT_NE(html.find(piece), std::string::npos) << piece;
 }
 
 TEST(FleetHtml, PolicyByHashesOfOurOwnStyleAndScript)

@@ -1,5 +1,6 @@
 // The outputs: JSON that gives the report's bytes back in every code page, the CSV table
 // and the summary's pieces.
+#include <algorithm>
 #include <cstdio>
 
 #include <gtest/gtest.h>
@@ -217,4 +218,21 @@ TEST(ReaderSummary, ReleaseAndOneScreen)
                               "      2  #:#:# ERROR pbxserv: call # to #: no free B-channel on ISDN#\n",
                               "SIP server error log kamailio-err.txt: not found"})
         EXPECT_NE(s.find(piece), std::string::npos) << piece << "\n" << s;
+
+    // Names of one folder on one line, as many as fit.
+    std::vector<std::string> lines = full_report();
+    lines.insert(lines.begin() + 5, {inventory_line("C:\\Program Files\\MIRDEN\\KESTRA\\pbxvoice.exe", nullptr, 0),
+                                     inventory_line("C:\\Program Files\\MIRDEN\\KESTRA\\pbxsms.exe", nullptr, 0)});
+    s = summary_text(parse(join(lines)), *Codepage::find(1252));
+    EXPECT_NE(s.find("Not Found (3):\n  C:\\Program Files\\MIRDEN\\KESTRA\\  pbxfax.exe pbxvoice.exe pbxsms.exe\n"),
+              std::string::npos)
+        << s;
+
+    // An error log's banner with no line after it: as empty as one that says "Empty".
+    lines = full_report();
+    auto log = std::find(lines.begin(), lines.end(), banner("log\\err%Y%m%d.log"));
+    ASSERT_NE(log, lines.end());
+    lines.erase(log + 1, log + 4);
+    s = summary_text(parse(join(lines)), *Codepage::find(1252));
+    EXPECT_NE(s.find("Error log log\\err%Y%m%d.log: empty\n"), std::string::npos) << s;
 }
