@@ -178,13 +178,16 @@ TEST(CleanAddresses, IPv6SitesGoToTheDocumentationPrefixAndMacBasedInterfacesFol
     std::string bytes = report({banner("netcfg"), "A = { \"2a01:4f8:10:2::17\", \"2a01:4f8:10:3::1\", \"[2a01:4f8:99::5]:5060\" };",
                                 "B = { \"fd12:3456:789a:1:21b:21ff:fe3a:4b01\", \"00-1B-21-3A-4B-01\" };",
                                 "C = { \"::1\", \"::\", \"fe80::21b:21ff:fe3a:4b01%11\", \"ff02::1:2\", \"::ffff:192.168.1.9\" };",
-                                "D = { \"2A01:4F8:10:2::17\", \"10:04:00\", \"a::b\", \"std::string\" };"});
+                                "D = { \"2A01:4F8:10:2::17\", \"10:04:00\", \"a::b\", \"std::string\" };",
+                                "E = { \"::c0a8:10a\", \"::192.168.1.10\" };"});
     Cleaned c = clean(bytes);
     EXPECT_EQ(section_line(c.text, "netcfg", 0), "A = { \"2001:db8:0:2::17\", \"2001:db8:0:3::1\", \"[2001:db8:1::5]:5060\" };");
     EXPECT_EQ(section_line(c.text, "netcfg", 1), "B = { \"2001:db8:2:1:21b:21ff:fe00:1\", \"00-1B-21-00-00-01\" };");
     EXPECT_EQ(section_line(c.text, "netcfg", 2),
               "C = { \"::1\", \"::\", \"fe80::21b:21ff:fe00:1%11\", \"ff02::1:2\", \"::ffff:192.168.0.9\" };");
     EXPECT_EQ(section_line(c.text, "netcfg", 3), "D = { \"2001:DB8:0:2::17\", \"10:04:00\", \"a::b\", \"std::string\" };");
+    // Written with dots, the last 32 bits of a zero prefix are an IPv4 address; else not.
+    EXPECT_EQ(section_line(c.text, "netcfg", 4), "E = { \"2001:db8:3::c0a8:10a\", \"::192.168.0.10\" };");
 }
 
 TEST(CleanAddresses, MacAddressesKeepTheirVendorTheirFormAndTheirCase)
@@ -229,6 +232,7 @@ TEST(CleanPhones, ConfigurationValuesThatAreNumbersDigitForDigitUnlessTheyCountS
     std::string bytes = report({banner("pbxcfg"), "Ext = { \"200\", \"Reception\" };", "Forward = { \"200\", \"+49 (30) 123-4567\" };",
                                 "Country = { \"49\" };", "AreaCode = { \"030\" };", "SipPort = { \"5060\" };", "Timeout = { \"3000\" };",
                                 "Holiday = { \"2025-12-24\", \"24.12.2025\" };", "Mon-Fri = { \"07:30\", \"18:00\" };",
+                                "Fax = { \"0301-23/45\" };",
                                 banner("actcfg"), "Action = { \"TRUNKDOWN\", \"sms +491701234567 or 0170 1234567\" };",
                                 banner("voip-files"), banner("GLOBALS.TCL"), "set operator 0301234567", "set sip_port 5060", "set rtp_ports {10000 10999}",
                                 "Dial=+4930555", "stun.example.org 3478"});
@@ -237,6 +241,8 @@ TEST(CleanPhones, ConfigurationValuesThatAreNumbersDigitForDigitUnlessTheyCountS
     EXPECT_EQ(section_line(c.text, "pbxcfg", 1), "Forward = { \"500\", \"+50 (00) 000-0000\" };");
     for (std::size_t k = 2; k < 8; k++)
         EXPECT_EQ(section_line(c.text, "pbxcfg", k), section_line(bytes, "pbxcfg", k));
+    // Two kinds of separator: no date but a number.
+    EXPECT_EQ(section_line(c.text, "pbxcfg", 8), "Fax = { \"5000-00/00\" };");
     EXPECT_EQ(section_line(c.text, "actcfg", 0), "Action = { \"TRUNKDOWN\", \"sms +500000000000 or 0170 1234567\" };");
     EXPECT_EQ(section_line(c.text, "GLOBALS.TCL", 0), "set operator 5000000000");
     for (std::size_t k = 1; k < 3; k++)
@@ -460,6 +466,12 @@ TEST(CleanMap, BannersCutInsideANameComeOutAlikeInALaterRunWithTheMap)
     CleanMap later = CleanMap::parse(map_json(map));
     EXPECT_EQ(clean(bytes, later).text, first.text);
     EXPECT_EQ(later.entries(), later.loaded());
+    // A name known before the first line, the computer's, is replaced where the cut
+    // leaves only its start.
+    std::string own = head + std::string(34 - head.size(), ' ') + "PBX-ENV.log";
+    Cleaned c = clean(report({banner(own), "started", sysinfo_lines(6)[0], label("Computername ", "PBX-ENV")}));
+    EXPECT_TRUE(has(c.text, head + std::string(34 - head.size(), ' ') + "host0 \r\n")) << c.text;
+    EXPECT_FALSE(has_any_case(c.text, "PBX-E")) << c.text;
 }
 
 TEST(CleanMap, AMapThatDoesNotReadIsAnError)
