@@ -1221,17 +1221,18 @@ void Cleaner::Impl::inventory_line(std::string_view line, std::size_t from, std:
     scan(line.substr(from, size), with, Phones::none);
     const std::size_t start = out.size();
     keep_column(line, from, from + size, with, out);
-    std::string_view path, was_path;
+    std::string_view path;
     std::optional<std::string_view> version, was_version;
     std::int64_t bytes = 0, was_bytes = 0;
-    const bool was = parse_inventory_line(line, was_path, was_version, was_bytes);
-    const bool is = parse_inventory_line(std::string_view(out).substr(start), path, version, bytes);
-    if (was == is && bytes == was_bytes && version == was_version && !banner_name(std::string_view(out).substr(start)))
+    parse_inventory_line(line, path, was_version, was_bytes); // an entry, or it had no job
+    const std::string_view laid_out = std::string_view(out).substr(start);
+    if (parse_inventory_line(laid_out, path, version, bytes) && bytes == was_bytes && version == was_version &&
+        !banner_name(laid_out))
         return;
     out.resize(start);
     out.append(line.substr(0, from));
     for (char c : line.substr(from, size))
-        out += c == ' ' || c == '-' || is_digit(c) ? (is_digit(c) ? '0' : c) : 'x';
+        out += is_digit(c) ? '0' : c == ' ' || c == '-' ? c : 'x';
     out.append(line.substr(from + size));
 }
 

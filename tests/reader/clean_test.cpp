@@ -2,8 +2,6 @@
 // map and its file format.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 #include "clean_map.h"
 #include "clean_shape.h"
 #include "report_clean.h"
@@ -62,18 +60,7 @@ std::string report(const std::vector<std::string> &lines)
 
 std::string map_json(const CleanMap &map)
 {
-    std::FILE *f = std::tmpfile();
-    {
-        Output out(f);
-        map.write(out);
-    }
-    std::rewind(f);
-    std::string text;
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-        text.append(buf, n);
-    std::fclose(f);
-    return text;
+    return written_text([&](Output &out) { map.write(out); });
 }
 
 std::string section_line(const std::string &text, const std::string &banner_name, std::size_t k)

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -486,18 +485,7 @@ TEST(FleetHtml, AHostsLogsSayWhetherTheyWereFoundAndWhatTheyHold)
 {
     Folder f;
     FleetPage page = fleet_of({f.put("a/telinv.txt", report_of("PBX-A", "Sat Mar 07 09:05:01 2026"))});
-    std::FILE *file = std::tmpfile();
-    ASSERT_NE(file, nullptr);
-    {
-        Output out(file);
-        write_fleet_html(out, page);
-    }
-    std::rewind(file);
-    std::string html;
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, file)) > 0;)
-        html.append(buf, n);
-    std::fclose(file);
+    const std::string html = written_text([&](Output &out) { write_fleet_html(out, page); });
     for (const char *piece : {"Error log <span class=\"mono\">log\\err%Y%m%d.log</span>: 3 lines, 2 kinds</h4>",
                               "SIP server error log <span class=\"mono\">kamailio-err.txt</span>: not found (<span "
                               "class=\"mono\">c:\\cygwin\\kamailio\\kamailio-err.txt</span>)</h4>"})

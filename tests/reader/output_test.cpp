@@ -1,7 +1,6 @@
 // The outputs: JSON that gives the report's bytes back in every code page, the CSV table
 // and the summary's pieces.
 #include <algorithm>
-#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -19,18 +18,7 @@ namespace {
 // The report's JSON text as the program writes it, and its value.
 std::string json_text_of(const Report &r, const Codepage &cp)
 {
-    std::FILE *f = std::tmpfile();
-    {
-        Output out(f);
-        write_report_json(out, r, cp, 0);
-    }
-    std::rewind(f);
-    std::string text;
-    char buf[4096];
-    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-        text.append(buf, n);
-    std::fclose(f);
-    return text;
+    return written_text([&](Output &out) { write_report_json(out, r, cp, 0); });
 }
 
 Json json_of(const Report &r, const Codepage &cp) { return Json::parse(json_text_of(r, cp)); }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "file_io.h"
 #include "report.h"
 
 namespace report_text {
@@ -129,6 +130,25 @@ inline std::vector<std::string> full_report(int major = 6)
         banner("kamailio-err.txt"), "c:\\cygwin\\kamailio\\kamailio-err.txt not found", ""};
     r.insert(r.end(), logs.begin(), logs.end());
     return r;
+}
+
+// What write(out) writes through an Output, as text.
+template <class Write> std::string written_text(Write write)
+{
+    std::FILE *f = std::tmpfile();
+    if (!f)
+        return std::string();
+    {
+        telinv_read::Output out(f);
+        write(out);
+    }
+    std::rewind(f);
+    std::string text;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+        text.append(buf, n);
+    std::fclose(f);
+    return text;
 }
 
 inline telinv_read::Report parse(const std::string &bytes)
